@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the build needs, when any is missing.
+# Usage: scripts/deps.sh [run|test]
+set -euo pipefail
+what=${1:-test}
+pkgs=(cmake g++ make qt6-base-dev libgtest-dev libgmock-dev googletest libbenchmark-dev)
+if [ "$what" = test ]; then
+  pkgs+=(clang libclang-rt-14-dev mingw-w64 g++-mingw-w64-x86-64-posix wine wine64)
+fi
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  $SUDO apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,370 @@
+#include "app/TForm1.h"
+
+#include <cstdio>
+
+#include "config/Convert.h"
+#include "config/DefaultConfig.h"
+#include "config/IniFile.h"
+
+namespace zrk {
+
+namespace {
+
+constexpr int kFormColor = 14933717;
+
+} // namespace
+
+std::string LogLine(const LocalTime& t, const std::string& text)
+{
+    char stamp[16];
+    std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d", t.hour % 100, t.minute % 100, t.second % 100);
+    return std::string(stamp) + " : " + text;
+}
+
+TForm1::TForm1(const Ports& ports) : roster(ports.boards, cfg, *this), ports_(ports)
+{
+    LoadDefaults(cfg);
+    for (int n = 11; n <= 12; ++n)
+        TrackBar(n).Min = n == 11 ? -16383 : -1745;
+    TrackBar(11).Max = 16383;
+    TrackBar(12).Max = 1745;
+    ports_.loop.SetTimer(TimerId::Timer1, true, 1000);
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::Log(const std::string& text)
+{
+    Memo1.Add(LogLine(ports_.clock.Now(), text));
+}
+
+std::string TForm1::ConfigPath() const
+{
+    return JoinPath(ports_.exeFolder, "CONFIG.INI");
+}
+
+// ---------------------------------------------------------------- start-up
+
+void TForm1::ReadBridgeHost()
+{
+    SERVER_IP_ADDRESS = "127.0.0.1";
+    if (auto text = ports_.files.ReadFile(kBridgeConfigPath)) {
+        const IniFile bridge = IniFile::Parse(*text);
+        if (auto host = bridge.Read("SERVER", "SERVER_IP_ADDRESS"))
+            SERVER_IP_ADDRESS = *host;
+    }
+}
+
+IniFile TForm1::OpenConfig()
+{
+    const std::string path = ConfigPath();
+    if (!ports_.files.Exists(path)) {
+        const std::string error = ports_.files.WriteFileAtomic(path, DefaultConfigText());
+        if (!error.empty()) {
+            // Run as a fresh installation would, on the default file's values.
+            startupWarnings_.push_back("The default settings file could not be written (" + error
+                                       + "). Running on the default settings.");
+            return IniFile::Parse(DefaultConfigText());
+        }
+    }
+    if (auto text = ports_.files.ReadFile(path))
+        return IniFile::Parse(*text);
+    startupWarnings_.push_back("CONFIG.INI could not be read (" + path
+                               + "). Running on the built-in defaults.");
+    return IniFile();
+}
+
+void TForm1::FormCreate()
+{
+    // 1. Caption and colours.
+    Caption = kCaption;
+    aircraft_type.Color = kFormColor;
+    Memo1.Color = kFormColor;
+
+    // 2. Bridge host. 3. CONFIG.INI, written first when missing.
+    ReadBridgeHost();
+    const IniFile ini = OpenConfig();
+
+    // 4. One try at the simulator link.
+    FsuipcConnected = false;
+    if (OpenFsuipcLink())
+        FsuipcConnected = true;
+
+    // 5. Log start.
+    Memo1.Clear();
+    Log(std::string("Version : ") + kVersion);
+    for (const std::string& w : startupWarnings_)
+        Log(w);
+    startupWarnings_.clear();
+
+    // 6. Aircraft type, applied as if the user had clicked it.
+    LoadSettings(ini, LoadGroup::Aircraft, cfg);
+    aircraft_type.ItemIndex = cfg.TYPE == "747" ? 2 : cfg.TYPE == "737" ? 1 : 0;
+    Log(std::string("Aircraft Type : B") + (aircraft_type.ItemIndex == 2   ? "747"
+                                           : aircraft_type.ItemIndex == 1 ? "737"
+                                                                          : "777"));
+    aircraft_typeClick();
+    ConfigChanged = false;
+
+    // 7. Serial numbers.
+    LoadSettings(ini, LoadGroup::Log, cfg);
+    Log("Reading Serial Numbers");
+    LoadSettings(ini, LoadGroup::Serials, cfg);
+    roster.LogMissingSerials();
+    Log("Reading Serial Numbers - Completed");
+
+    // 8. Everything else, the tuning controls and the calibration reminders.
+    LoadSettings(ini, LoadGroup::Main, cfg);
+    p_pid_p.Text = cfg.PID_P;
+    p_pid_i.Text = cfg.PID_I;
+    p_pid_d.Text = cfg.PID_D;
+    manual_override.Checked = cfg.ENABLE_MANUAL_OVERRIDE;
+    ShowTrimTuning();
+    LogCalibrationReminders();
+    ConfigChanged = false;
+
+    // 9. Open the boards; they report themselves later.
+    Log("Waiting for Devices to Connect...");
+    const bool is747 = aircraft_type.ItemIndex == 2;
+    if (is747)
+        LoadSettings(ini, LoadGroup::Board747, cfg);
+    roster.OpenBoards(is747);
+
+    // 10. The file is closed: `ini` is a copy.
+    // 11. Lever commands.
+    throttle_out_1 = throttle_out_2 = throttle_out_3 = throttle_out_4 = 0;
+    spoiler_arm_out = spoiler_out = 0;
+
+    // 12. Open the use of the bridge's data library.
+    // (The data library link is added with the aircraft data records.)
+
+    // 13. First connection to the bridge, after a second's grace.
+    ports_.clock.Sleep(1000);
+    // (The record channel to the bridge is added with the bridge link.)
+
+    // 14. Watchdog and deferred start.
+    ports_.loop.SetTimer(TimerId::Reconnect, true, 2000);
+    ports_.loop.SetTimer(TimerId::Start, true, 100);
+}
+
+void TForm1::ShowTrimTuning()
+{
+    UpDown1.Position = cfg.TRIM_REVERSE_MOTOR_DIRECTION ? 1 : 0;
+    // The null zone in hundredths, whole part: 0.04 gives 4. The small
+    // allowance keeps 0.29 (28.999... in binary) at 29.
+    const double scaled = cfg.TRIM_NULL_ZONE * 100.0;
+    UpDown2.Position = scaled > -2e9 && scaled < 2e9 ? int(scaled + (scaled >= 0 ? 1e-9 : -1e-9)) : 0;
+    UpDown5.Position = cfg.MOTOR_SPEED_MAX;
+    UpDown6.Position = cfg.MOTOR_ACCELERATION;
+    UpDown3.Position = cfg.TRIM_TIME_DELAY_BETWEEN_MOTION;
+    Label40.Caption = cfg.TRIM_REVERSE_MOTOR_DIRECTION ? "1" : "0";
+    Label41.Caption = SafeFloatToStr(cfg.TRIM_NULL_ZONE);
+    Label44.Caption = SafeIntToStr(cfg.MOTOR_SPEED_MAX);
+    Label75.Caption = SafeIntToStr(cfg.MOTOR_ACCELERATION);
+    Label78.Caption = SafeIntToStr(cfg.TRIM_TIME_DELAY_BETWEEN_MOTION);
+}
+
+void TForm1::LogCalibrationReminders()
+{
+    const Settings& c = cfg;
+    // Sums in 64 bits: calibration values are user text and may be huge.
+    const int64_t flaps = int64_t(c.FLAP_UP) + c.FLAP_1 + c.FLAP_5 + c.FLAP_10 + c.FLAP_15 + c.FLAP_17
+                          + c.FLAP_18 + c.FLAP_20 + c.FLAP_25 + c.FLAP_30 + c.FLAP_40;
+    if (flaps < 28)
+        Log("INFORMATION - Calibrate Flaps");
+    if (int64_t(c.THROTTLE_1_IDLE) + c.THROTTLE_1_FULL + c.THROTTLE_2_IDLE + c.THROTTLE_2_FULL < 2)
+        Log("INFORMATION - Calibrate Throttles");
+    if (int64_t(c.SPEEDBRAKE_DN) + c.SPEEDBRAKE_UP < 1)
+        Log("INFORMATION - Calibrate Speedbrake");
+    if (int64_t(c.REVERSER_1_IDLE) + c.REVERSER_1_FULL + c.REVERSER_2_IDLE + c.REVERSER_2_FULL < 2)
+        Log("INFORMATION - Calibrate Reversers");
+}
+
+// ---------------------------------------------------------------- timers
+
+void TForm1::OnTimer(TimerId id)
+{
+    switch (id) {
+    case TimerId::Timer1: Timer1Timer(); break;
+    case TimerId::Main: mainTimer(); break;
+    case TimerId::Reconnect: ReconnectTimer(); break;
+    case TimerId::Start: StartTimer(); break;
+    }
+}
+
+void TForm1::StartTimer()
+{
+    ports_.loop.SetTimer(TimerId::Start, false, 100);
+    if (auto text = ports_.files.ReadFile(ConfigPath()))
+        LoadSettings(IniFile::Parse(*text), LoadGroup::StartUp, cfg);
+    else
+        LoadSettings(IniFile(), LoadGroup::StartUp, cfg);
+    if (cfg.START_MINIMIZED)
+        ports_.loop.Minimize();
+    ports_.loop.SetTimer(TimerId::Main, true, 100);
+}
+
+void TForm1::Timer1Timer()
+{
+    if (!FsuipcConnected && OpenFsuipcLink())
+        FsuipcConnected = true;
+    StatusBar1.SimpleText = FsuipcConnected ? "FSUIPC Connected" : "Waiting for FSUIPC";
+}
+
+void TForm1::mainTimer()
+{
+    // The main cycle comes with the simulator link.
+}
+
+void TForm1::ReconnectTimer()
+{
+    // The bridge socket watchdog comes with the bridge link.
+}
+
+// ---------------------------------------------------------------- simulator link
+
+bool TForm1::OpenFsuipcLink()
+{
+    // Until the simulator client exists, the link never opens.
+    return false;
+}
+
+void TForm1::CloseFsuipcLink()
+{
+}
+
+// ---------------------------------------------------------------- bridge
+
+void TForm1::Send_Server_Message(const std::string& /*message*/)
+{
+    // Messages to the bridge are dropped while there is no connection; the
+    // record channel comes with the bridge link.
+}
+
+// ---------------------------------------------------------------- user actions
+
+void TForm1::aircraft_typeClick()
+{
+    ConfigChanged = true;
+    const int index = aircraft_type.ItemIndex;
+    if (index < 0 || index > 2)
+        return;
+    const bool fourLevers = index == 2;
+    for (int n : {3, 4, 7, 8})
+        TrackBar(n).Visible = fourLevers;
+    for (LabelModel& l : lever34Labels)
+        l.Visible = fourLevers;
+}
+
+// ---------------------------------------------------------------- saving
+
+bool TForm1::Save_Config()
+{
+    const DialogAnswer answer = ports_.dialogs.AskYesNoCancel("Save Calibration Changes ?");
+    if (answer == DialogAnswer::Cancel)
+        return false;
+    if (answer == DialogAnswer::No)
+        return true;
+
+    // The values shown in controls are saved as they stand.
+    cfg.TYPE = aircraft_type.ItemIndex == 2 ? "747" : aircraft_type.ItemIndex == 1 ? "737" : "777";
+    cfg.ENABLE_MANUAL_OVERRIDE = manual_override.Checked;
+    cfg.PID_P = p_pid_p.Text;
+    cfg.PID_I = p_pid_i.Text;
+    cfg.PID_D = p_pid_d.Text;
+
+    const std::string path = ConfigPath();
+    IniFile ini;
+    if (ports_.files.Exists(path)) {
+        auto text = ports_.files.ReadFile(path);
+        if (!text) {
+            // Writing now would replace the user's file with the saved
+            // subset alone.
+            const std::string msg = "Settings not saved: " + path + " could not be read.";
+            Log(msg);
+            ports_.dialogs.ShowError(msg);
+            return false;
+        }
+        ini = IniFile::Parse(*text);
+    }
+    StoreSavedSettings(cfg, ini);
+    const std::string error = ports_.files.WriteFileAtomic(path, ini.Text());
+    if (!error.empty()) {
+        const std::string msg = "Settings not saved: " + error;
+        Log(msg);
+        ports_.dialogs.ShowError(msg);
+        return false;
+    }
+    ConfigChanged = false;
+    return true;
+}
+
+// ---------------------------------------------------------------- closing
+
+bool TForm1::FormCloseQuery()
+{
+    if (!ConfigChanged)
+        return true;
+    return Save_Config();
+}
+
+void TForm1::StopMotorsForShutdown(bool throttlesToo)
+{
+    try {
+        if (cfg.MOTOR_TRIM > 0 && roster.PhidgetMotorControl4->Attached())
+            roster.PhidgetMotorControl4->SetVelocity(cfg.MOTOR_NUMBER, 0);
+    } catch (const BoardError&) {
+        // A board that vanished has stopped its motors with it.
+    }
+    if (!throttlesToo)
+        return;
+    try {
+        if (cfg.MOTOR2_THROTTLES_1_2 > 0 && roster.PhidgetMotorControl2->Attached()) {
+            roster.PhidgetMotorControl2->SetVelocity(cfg.THROTTLE_1_MOTOR_CHANNEL, 0);
+            roster.PhidgetMotorControl2->SetVelocity(cfg.THROTTLE_2_MOTOR_CHANNEL, 0);
+        }
+    } catch (const BoardError&) {
+    }
+}
+
+void TForm1::FormClose()
+{
+    ports_.loop.SetTimer(TimerId::Main, false, 100);
+    StopMotorsForShutdown(false);
+    roster.RemoveSensorHandlers();
+    roster.CloseAll();
+    CloseFsuipcLink();
+}
+
+void TForm1::FormDestroy()
+{
+    if (destroyed_)
+        return;
+    destroyed_ = true;
+    Send_Server_Message("ZRK_TQ_CONNECTED=0");
+    ports_.loop.SetTimer(TimerId::Main, false, 100);
+    StopMotorsForShutdown(true);
+    roster.RemoveSensorHandlers();
+    roster.CloseAll();
+    CloseFsuipcLink();
+    // The data library link and the bridge socket are closed here once
+    // they exist.
+    ports_.loop.SetTimer(TimerId::Timer1, false, 1000);
+    ports_.loop.SetTimer(TimerId::Reconnect, false, 2000);
+    ports_.loop.SetTimer(TimerId::Start, false, 100);
+}
+
+// ---------------------------------------------------------------- process
+
+int TForm1::KillTask(const std::string& exeName)
+{
+    return ports_.process.KillTask(exeName);
+}
+
+void TForm1::QuitOrder()
+{
+    KillTask(kBridgeExecutable);
+    ports_.loop.Terminate();
+}
+
+} // namespace zrk

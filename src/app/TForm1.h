@@ -1,0 +1,137 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/Clock.h"
+#include "app/Dialogs.h"
+#include "app/EventLoop.h"
+#include "app/ProcessEnv.h"
+#include "app/WindowModel.h"
+#include "boards/Board.h"
+#include "boards/Roster.h"
+#include "config/FileSystem.h"
+#include "config/Settings.h"
+
+namespace zrk {
+
+class IniFile;
+
+// Everything outside the process that the controller talks to.
+struct Ports {
+    IClock& clock;
+    IEventLoop& loop;
+    IProcessEnv& process;
+    IDialogs& dialogs;
+    IFileSystem& files;
+    IBoardLibrary& boards;
+    std::string exeFolder;   // where CONFIG.INI lives
+};
+
+inline constexpr const char* kVersion = "2.07";
+inline constexpr const char* kCaption = "ZRK Throttle and Trim Controller : 2.07";
+inline constexpr const char* kBridgeConfigPath = "..\\NET_BRIDGE\\Config.ini";
+inline constexpr const char* kBridgeExecutable = "NET_BRIDGE.exe";
+
+// The controller and the model of its main window. It owns all runtime
+// state; every handler runs on the event-loop thread.
+class TForm1 : public ITimerSink, private RosterHost {
+public:
+    explicit TForm1(const Ports& ports);
+    ~TForm1() override;
+    TForm1(const TForm1&) = delete;
+    TForm1& operator=(const TForm1&) = delete;
+
+    // ---- lifecycle ----
+    void FormCreate();
+    // Whether the window may close; asks to save when a setting changed.
+    bool FormCloseQuery();
+    void FormClose();
+    // Runs once, when the window is destroyed as the application ends.
+    void FormDestroy();
+    bool Destroyed() const { return destroyed_; }
+
+    // ---- timers ----
+    void OnTimer(TimerId id) override;
+    void StartTimer();
+    void Timer1Timer();
+    void mainTimer();
+    void ReconnectTimer();
+
+    // ---- configuration ----
+    // Asks "Save Calibration Changes ?"; returns whether the window may close.
+    bool Save_Config();
+    void Button10Click() { Save_Config(); }
+    std::string ConfigPath() const;
+
+    // ---- user actions ----
+    // Click on the aircraft type selector or the mode selector.
+    void aircraft_typeClick();
+
+    // ---- process ----
+    int KillTask(const std::string& exeName);
+    // The bridge's order to quit: ends the bridge and the application
+    // without any question.
+    void QuitOrder();
+
+    // ---- bridge ----
+    void Send_Server_Message(const std::string& message) override;
+
+    // ---- log ----
+    void Log(const std::string& text) override;
+
+    // ---- state ----
+    Settings cfg;
+    BoardRoster roster;
+    std::string SERVER_IP_ADDRESS = "127.0.0.1";
+    bool ConfigChanged = false;
+    bool FsuipcConnected = false;
+
+    // Lever commands for the simulator.
+    int16_t throttle_out_1 = 0, throttle_out_2 = 0, throttle_out_3 = 0, throttle_out_4 = 0;
+    int16_t spoiler_arm_out = 0, spoiler_out = 0;
+
+    // ---- window model ----
+    std::string Caption = "ZRK Throttle and Trim Controller";
+    bool Visible = false;
+    RadioGroupModel aircraft_type{{"777", "737", "747"}, 0, 0};
+    RadioGroupModel mode{{"AUTOMATIC", "TEST FS", "TEST  MOTORS"}, 0, 0};
+    MemoModel Memo1;
+    StatusBarModel StatusBar1;
+    // TrackBar(1) .. TrackBar(12): throttles 1-4, reversers 1-4, speedbrake,
+    // flaps, elevator trim, rudder trim.
+    TrackBarModel& TrackBar(int n) { return trackBars_.at(std::size_t(n - 1)); }
+    const TrackBarModel& TrackBar(int n) const { return trackBars_.at(std::size_t(n - 1)); }
+    // The row captions and value labels of levers 3 and 4, hidden unless
+    // the aircraft has four engines.
+    std::array<LabelModel, 16> lever34Labels;
+    // Trim motor tuning controls and their labels.
+    EditModel p_pid_p, p_pid_i, p_pid_d;
+    CheckBoxModel manual_override;
+    UpDownModel UpDown1, UpDown2, UpDown3, UpDown5, UpDown6;
+    LabelModel Label40, Label41, Label44, Label75, Label78;
+
+private:
+    bool OpenFsuipcLink();
+    void CloseFsuipcLink();
+    void StopMotorsForShutdown(bool throttlesToo);
+    void ShowTrimTuning();
+    void LogCalibrationReminders();
+    // Loads the bridge host from the bridge's own settings file.
+    void ReadBridgeHost();
+    // Reads CONFIG.INI, writing the default file first when it is missing.
+    IniFile OpenConfig();
+
+    Ports ports_;
+    std::array<TrackBarModel, 12> trackBars_{};
+    bool destroyed_ = false;
+    // Problems met before the log is started, logged right after it.
+    std::vector<std::string> startupWarnings_;
+};
+
+// The text of a log line: local time HH:MM:SS, " : ", the text.
+std::string LogLine(const LocalTime& t, const std::string& text);
+
+} // namespace zrk

@@ -1,0 +1,15 @@
+#include "config/FileSystem.h"
+
+namespace zrk {
+
+std::string JoinPath(const std::string& folder, const std::string& name)
+{
+    if (folder.empty())
+        return name;
+    const char last = folder.back();
+    if (last == '/' || last == '\\')
+        return folder + name;
+    return folder + "/" + name;
+}
+
+} // namespace zrk

@@ -1,0 +1,33 @@
+#include "platform/Platform.h"
+
+#include <unistd.h>
+#include <vector>
+
+#include "platform/posix/PosixClock.h"
+#include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/PosixProcessEnv.h"
+
+namespace zrk {
+
+std::unique_ptr<IProcessEnv> MakeProcessEnv() { return std::make_unique<PosixProcessEnv>(); }
+
+std::unique_ptr<IClock> MakeSystemClock() { return std::make_unique<PosixClock>(); }
+
+std::unique_ptr<IFileSystem> MakeDiskFileSystem() { return std::make_unique<PosixFileSystem>(); }
+
+std::string ExecutableFolder() {
+    std::vector<char> buffer(256);
+    for (;;) {
+        const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (n <= 0) return ".";
+        if (static_cast<size_t>(n) < buffer.size()) {
+            const std::string exe(buffer.data(), static_cast<size_t>(n));
+            const auto slash = exe.find_last_of('/');
+            if (slash == std::string::npos) return ".";
+            return slash == 0 ? "/" : exe.substr(0, slash);
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+} // namespace zrk

@@ -1,0 +1,47 @@
+#pragma once
+#include <QObject>
+#include <QTimer>
+#include <array>
+#include <functional>
+
+#include "app/Dialogs.h"
+#include "app/EventLoop.h"
+
+namespace zrk {
+
+// The Qt event loop as the controller's event loop: one precise QTimer per
+// controller timer, posted calls queued onto the GUI thread.
+class QtEventLoop : public QObject, public IEventLoop {
+public:
+    QtEventLoop();
+    void Bind(ITimerSink* sink) { sink_ = sink; }
+
+    void SetTimer(TimerId id, bool enabled, uint32_t intervalMs) override;
+    void Post(std::function<void()> fn) override;
+    void Terminate() override;
+    void Minimize() override;
+
+    // What Minimize does; the window sets it.
+    std::function<void()> onMinimize;
+
+private:
+    std::array<QTimer, kTimerCount> timers_;
+    ITimerSink* sink_ = nullptr;
+};
+
+// Message boxes.
+class QtDialogs : public IDialogs {
+public:
+    DialogAnswer AskYesNoCancel(const std::string& text) override;
+    void ShowError(const std::string& text) override;
+};
+
+// Without a window there is nobody to ask: questions are answered "No",
+// errors go to standard error.
+class HeadlessDialogs : public IDialogs {
+public:
+    DialogAnswer AskYesNoCancel(const std::string& text) override;
+    void ShowError(const std::string& text) override;
+};
+
+} // namespace zrk

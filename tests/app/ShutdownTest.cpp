@@ -1,0 +1,235 @@
+#include <gtest/gtest.h>
+
+#include "config/DefaultConfig.h"
+#include "config/IniFile.h"
+#include "support/Rig.h"
+
+namespace zrk::test {
+namespace {
+
+// A user's file: comments, lower-case keys, a key of the saved subset
+// missing from its section, a section of it missing from the file.
+const std::string kUserFile = Ini({
+    "// my quadrant",
+    "[aircraft]",
+    "type=737",
+    "",
+    "[THROTTLES]",
+    "// throttle calibration",
+    "throttle_1_idle=120",
+    "THROTTLE_1_FULL=880",
+    "",
+    "[TRIM]",
+    "NULL_ZONE=0.05",
+    "PID_P=4000",
+    "",
+    "[PHIDGETS_SERIAL_NUMBERS]",
+    "INTERFACE1=0",
+});
+
+TEST(Save, YesWritesTheSubsetInPlaceAndKeepsEverythingElse)
+{
+    Rig rig;
+    TForm1& f = rig.Start(kUserFile);
+    f.cfg.THROTTLE_1_IDLE = 130;
+    f.cfg.TRIM_NULL_ZONE = 0.04;
+    f.p_pid_p.Text = " 4500 ";
+    f.aircraft_type.ItemIndex = 2;
+    f.aircraft_typeClick();
+    ASSERT_TRUE(f.ConfigChanged);
+    rig.dialogs.answers = {DialogAnswer::Yes};
+
+    EXPECT_TRUE(f.FormCloseQuery());
+    EXPECT_EQ(rig.dialogs.questions, std::vector<std::string>{"Save Calibration Changes ?"});
+    EXPECT_FALSE(f.ConfigChanged);
+
+    const std::string saved = rig.Config();
+    const IniFile ini = IniFile::Parse(saved);
+    EXPECT_EQ(ini.Read("AIRCRAFT", "TYPE"), "747");
+    EXPECT_EQ(ini.Read("THROTTLES", "THROTTLE_1_IDLE"), "130");
+    EXPECT_EQ(ini.Read("THROTTLES", "THROTTLE_4_FULL"), "0");
+    EXPECT_EQ(ini.Read("TRIM", "NULL_ZONE"), "0.04");
+    EXPECT_EQ(ini.Read("TRIM", "PID_P"), "4500");      // read back trimmed, as a profile read does
+    EXPECT_EQ(ini.Read("FLAPS", "FLAP_40"), "0");
+    EXPECT_EQ(ini.Read("REVERSERS", "REVERSER_4_FULL"), "0");
+    EXPECT_EQ(ini.Read("THROTTLES", "ENABLE_MANUAL_OVERRIDE"), "0");
+    EXPECT_EQ(ini.Read("TRIM", "TRIM_TIME_DELAY_BETWEEN_MOTION"), "2000");
+    // Rewritten in place, with the file's own spelling; comments kept.
+    EXPECT_NE(saved.find("// my quadrant\r\n[aircraft]\r\ntype=747\r\n"), std::string::npos);
+    EXPECT_NE(saved.find("// throttle calibration\r\nthrottle_1_idle=130\r\nTHROTTLE_1_FULL=880\r\n"),
+              std::string::npos);
+    EXPECT_NE(saved.find("INTERFACE1=0"), std::string::npos);
+    // The saved subset lands in the order it is written: FLAP_15 before FLAP_10.
+    EXPECT_LT(saved.find("FLAP_15="), saved.find("FLAP_10="));
+    // Keys of the subset are not duplicated by a second save.
+    rig.dialogs.answers = {DialogAnswer::Yes};
+    f.Button10Click();
+    EXPECT_EQ(rig.Config(), saved);
+}
+
+TEST(Save, NoClosesWithoutWritingAndCancelKeepsTheWindowOpen)
+{
+    struct Case {
+        DialogAnswer answer;
+        bool mayClose;
+    } cases[] = {{DialogAnswer::No, true}, {DialogAnswer::Cancel, false}};
+    for (const Case& c : cases) {
+        Rig rig;
+        TForm1& f = rig.Start(kUserFile);
+        f.cfg.THROTTLE_1_IDLE = 999;
+        f.ConfigChanged = true;
+        const int writes = rig.files.WriteCount();
+        rig.dialogs.answers = {c.answer};
+        EXPECT_EQ(f.FormCloseQuery(), c.mayClose);
+        EXPECT_EQ(rig.files.WriteCount(), writes);
+        EXPECT_EQ(rig.Config(), kUserFile);
+        EXPECT_TRUE(f.ConfigChanged);
+    }
+}
+
+TEST(Save, NoChangeClosesWithoutAQuestion)
+{
+    Rig rig;
+    TForm1& f = rig.Start(kUserFile);
+    EXPECT_TRUE(f.FormCloseQuery());
+    EXPECT_TRUE(rig.dialogs.questions.empty());
+}
+
+TEST(Save, TheNextStartShowsTheSavedValues)
+{
+    Rig rig;
+    TForm1& f = rig.Start();
+    f.cfg.SPEEDBRAKE_ARM = 512;
+    f.cfg.MOTOR_ACCELERATION = 55;
+    f.manual_override.Checked = true;
+    f.p_pid_d.Text = "250";
+    rig.dialogs.answers = {DialogAnswer::Yes};
+    ASSERT_TRUE(f.Save_Config());
+
+    Rig next;
+    TForm1& g = next.Start(rig.Config());
+    EXPECT_EQ(g.cfg.SPEEDBRAKE_ARM, 512);
+    EXPECT_EQ(g.cfg.MOTOR_ACCELERATION, 55);
+    EXPECT_TRUE(g.manual_override.Checked);
+    EXPECT_EQ(g.p_pid_d.Text, "250");
+    EXPECT_EQ(g.Label75.Caption, "55");
+}
+
+TEST(Save, AFailedSaveIsReportedKeepsTheChangeAndTheOldFile)
+{
+    for (auto failure : {MemoryFileSystem::Failure::WriteTemp, MemoryFileSystem::Failure::Rename}) {
+        Rig rig;
+        TForm1& f = rig.Start(kUserFile);
+        f.cfg.THROTTLE_1_IDLE = 130;
+        f.ConfigChanged = true;
+        rig.files.FailWrites(failure);
+        rig.dialogs.answers = {DialogAnswer::Yes};
+
+        EXPECT_FALSE(f.FormCloseQuery());
+        EXPECT_TRUE(f.ConfigChanged);
+        EXPECT_EQ(rig.Config(), kUserFile);
+        ASSERT_EQ(rig.dialogs.errors.size(), 1u);
+        EXPECT_EQ(rig.dialogs.errors[0].rfind("Settings not saved: ", 0), 0u);
+        EXPECT_EQ(rig.Log().back(), rig.dialogs.errors[0]);
+
+        // Once the disk is back, the same close saves.
+        rig.files.FailWrites(MemoryFileSystem::Failure::None);
+        rig.dialogs.answers = {DialogAnswer::Yes};
+        EXPECT_TRUE(f.FormCloseQuery());
+        EXPECT_EQ(IniFile::Parse(rig.Config()).Read("THROTTLES", "THROTTLE_1_IDLE"), "130");
+    }
+}
+
+TEST(Save, AMissingFileIsCreatedWithTheSubset)
+{
+    Rig rig;
+    TForm1& f = rig.Start();
+    rig.files.Remove(kConfigPath);
+    rig.dialogs.answers = {DialogAnswer::Yes};
+    ASSERT_TRUE(f.Save_Config());
+    const IniFile ini = IniFile::Parse(rig.Config());
+    EXPECT_EQ(ini.Read("AIRCRAFT", "TYPE"), "777");
+    EXPECT_EQ(ini.Read("TRIM", "PID_I"), "3");
+    EXPECT_FALSE(ini.Read("PHIDGETS_SERIAL_NUMBERS", "INTERFACE1"));
+}
+
+TEST(Shutdown, CloseStopsTheCycleTheTrimMotorAndEveryBoard)
+{
+    Rig rig;
+    rig.boards.Plug(BoardKind::MotorControl, 77);
+    rig.boards.Plug(BoardKind::MotorControl, 88);
+    std::string text = DefaultConfigText();
+    text.replace(text.find("MOTOR_TRIM=0"), 12, "MOTOR_TRIM=77");
+    text.replace(text.find("MOTOR2_THROTTLES_1_2=0"), 22, "MOTOR2_THROTTLES_1_2=88");
+    TForm1& f = rig.Start(text);
+    rig.host.RunFor(200);
+    VirtualBoardState* trim = rig.boards.Find(77);
+    VirtualBoardState* throttles = rig.boards.Find(88);
+    ASSERT_TRUE(trim && trim->attached());
+    ASSERT_TRUE(throttles && throttles->attached());
+    trim->ClearCommands();
+
+    ASSERT_TRUE(f.FormCloseQuery());
+    f.FormClose();
+    EXPECT_FALSE(rig.host.TimerEnabled(TimerId::Main));
+    EXPECT_EQ(trim->commands, (std::vector<BoardCommand>{{BoardCommand::Op::Velocity, 1, 0}}));
+    EXPECT_FALSE(trim->opened());
+    for (const VirtualBoardState* s : rig.boards.Controls())
+        EXPECT_FALSE(s->opened());
+
+    // Destroying repeats the stops on closed boards harmlessly, and only once.
+    f.FormDestroy();
+    f.FormDestroy();
+    EXPECT_TRUE(f.Destroyed());
+}
+
+TEST(Shutdown, DestroyStopsTheThrottleMotorsOfAnAttachedBoard)
+{
+    Rig rig;
+    rig.boards.Plug(BoardKind::MotorControl, 88);
+    std::string text = DefaultConfigText();
+    text.replace(text.find("MOTOR2_THROTTLES_1_2=0"), 22, "MOTOR2_THROTTLES_1_2=88");
+    TForm1& f = rig.Start(text);
+    rig.host.RunFor(100);
+    VirtualBoardState* throttles = rig.boards.Find(88);
+    ASSERT_TRUE(throttles->attached());
+    f.FormDestroy();
+    EXPECT_EQ(throttles->commands, (std::vector<BoardCommand>{{BoardCommand::Op::Velocity, 1, 0},
+                                                              {BoardCommand::Op::Velocity, 0, 0}}));
+    EXPECT_FALSE(throttles->opened());
+}
+
+TEST(Shutdown, ABoardFailingDuringShutdownDoesNotStopIt)
+{
+    Rig rig;
+    rig.boards.Plug(BoardKind::MotorControl, 77);
+    std::string text = DefaultConfigText();
+    text.replace(text.find("MOTOR_TRIM=0"), 12, "MOTOR_TRIM=77");
+    TForm1& f = rig.Start(text);
+    rig.host.RunFor(100);
+    rig.boards.Find(77)->failCalls = true;
+    f.FormClose();
+    f.FormDestroy();
+    EXPECT_TRUE(f.Destroyed());
+}
+
+TEST(Shutdown, TheQuitOrderEndsTheBridgeAndTheProgramWithoutAQuestion)
+{
+    Rig rig;
+    rig.process.processes = {"C:\\Sim\\NET_BRIDGE\\net_bridge.EXE", "C:\\Sim\\other.exe",
+                             "C:\\NET_BRIDGE.exe\\x.exe"};
+    TForm1& f = rig.Start();
+    f.ConfigChanged = true;
+    f.QuitOrder();
+    EXPECT_EQ(rig.process.killRequests, std::vector<std::string>{"NET_BRIDGE.exe"});
+    EXPECT_EQ(rig.process.killed, std::vector<std::string>{"C:\\Sim\\NET_BRIDGE\\net_bridge.EXE"});
+    rig.host.RunFor(1000);
+    EXPECT_TRUE(rig.host.Terminated());
+    EXPECT_TRUE(rig.dialogs.questions.empty());
+    f.FormDestroy();
+    EXPECT_TRUE(rig.dialogs.questions.empty());
+    EXPECT_EQ(rig.files.WriteCount(), 1);   // only the first start's default file
+}
+
+} // namespace
+} // namespace zrk::test
