@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <ostream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -75,3 +76,11 @@ inline std::string Ini(std::initializer_list<const char*> lines)
 }
 
 } // namespace zrk::test
+
+namespace zrk {
+// Readable board commands in test failure messages.
+inline void PrintTo(const BoardCommand& c, std::ostream* os)
+{
+    *os << BoardCommandName(c.op) << "[" << c.index << "]=" << c.value;
+}
+} // namespace zrk
