@@ -1,0 +1,37 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace zrk {
+
+// The TCP client connection to the bridge program, used in its
+// single-threaded, event-driven form: every event arrives on the event-loop
+// thread. Adapters: QTcpSocket in the Qt host, a virtual socket in tests.
+class IBridgeSocket {
+public:
+    virtual ~IBridgeSocket() = default;
+    // Starts a connection attempt; its outcome comes as OnConnected (the
+    // socket is then connected) or OnClosed. Any earlier connection or
+    // attempt is dropped first.
+    virtual void Connect(const std::string& host, uint16_t port) = 0;
+    // Closes at once, dropping unsent data (the peer sees a reset).
+    virtual void Close() = 0;
+    virtual bool Connected() const = 0;
+    // Hands `size` bytes to the socket's send buffer as one unit; never
+    // blocks. False when not connected.
+    virtual bool Send(const uint8_t* data, std::size_t size) = 0;
+    // Reads up to `max` received bytes: the count, 0 when none is waiting,
+    // -1 on error.
+    virtual long Receive(uint8_t* buffer, std::size_t max) = 0;
+
+    // A connection attempt finished; `error` is 0 on success.
+    std::function<void(int error)> OnConnected;
+    // The connection closed (by the peer or by a failure).
+    std::function<void()> OnClosed;
+    // Received bytes are waiting.
+    std::function<void()> OnDataAvailable;
+};
+
+} // namespace zrk
