@@ -157,11 +157,11 @@ void TForm1::ShowTrimTuning()
     UpDown5.Position = cfg.MOTOR_SPEED_MAX;
     UpDown6.Position = cfg.MOTOR_ACCELERATION;
     UpDown3.Position = cfg.TRIM_TIME_DELAY_BETWEEN_MOTION;
-    Label40.Caption = cfg.TRIM_REVERSE_MOTOR_DIRECTION ? "1" : "0";
-    Label41.Caption = SafeFloatToStr(cfg.TRIM_NULL_ZONE);
-    Label44.Caption = SafeIntToStr(cfg.MOTOR_SPEED_MAX);
-    Label75.Caption = SafeIntToStr(cfg.MOTOR_ACCELERATION);
-    Label78.Caption = SafeIntToStr(cfg.TRIM_TIME_DELAY_BETWEEN_MOTION);
+    Label(40).Caption = cfg.TRIM_REVERSE_MOTOR_DIRECTION ? "1" : "0";
+    Label(41).Caption = SafeFloatToStr(cfg.TRIM_NULL_ZONE);
+    Label(44).Caption = SafeIntToStr(cfg.MOTOR_SPEED_MAX);
+    Label(75).Caption = SafeIntToStr(cfg.MOTOR_ACCELERATION);
+    Label(78).Caption = SafeIntToStr(cfg.TRIM_TIME_DELAY_BETWEEN_MOTION);
 }
 
 void TForm1::LogCalibrationReminders()
@@ -252,8 +252,9 @@ void TForm1::aircraft_typeClick()
     const bool fourLevers = index == 2;
     for (int n : {3, 4, 7, 8})
         TrackBar(n).Visible = fourLevers;
-    for (LabelModel& l : lever34Labels)
-        l.Visible = fourLevers;
+    // Row captions and value labels of levers 3 and 4.
+    for (int n : {11, 12, 15, 16, 3, 4, 7, 8, 24, 25, 28, 29, 64, 65, 72, 73})
+        Label(n).Visible = fourLevers;
 }
 
 // ---------------------------------------------------------------- saving

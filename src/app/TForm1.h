@@ -104,14 +104,13 @@ public:
     // flaps, elevator trim, rudder trim.
     TrackBarModel& TrackBar(int n) { return trackBars_.at(std::size_t(n - 1)); }
     const TrackBarModel& TrackBar(int n) const { return trackBars_.at(std::size_t(n - 1)); }
-    // The row captions and value labels of levers 3 and 4, hidden unless
-    // the aircraft has four engines.
-    std::array<LabelModel, 16> lever34Labels;
+    // Label(1) .. Label(99): the window's labels, by their number.
+    LabelModel& Label(int n) { return labels_.at(std::size_t(n)); }
+    const LabelModel& Label(int n) const { return labels_.at(std::size_t(n)); }
     // Trim motor tuning controls and their labels.
     EditModel p_pid_p, p_pid_i, p_pid_d;
     CheckBoxModel manual_override;
     UpDownModel UpDown1, UpDown2, UpDown3, UpDown5, UpDown6;
-    LabelModel Label40, Label41, Label44, Label75, Label78;
 
 private:
     bool OpenFsuipcLink();
@@ -126,6 +125,7 @@ private:
 
     Ports ports_;
     std::array<TrackBarModel, 12> trackBars_{};
+    std::array<LabelModel, 100> labels_{};
     bool destroyed_ = false;
     // Problems met before the log is started, logged right after it.
     std::vector<std::string> startupWarnings_;

@@ -112,7 +112,7 @@ TEST(Save, TheNextStartShowsTheSavedValues)
     EXPECT_EQ(g.cfg.MOTOR_ACCELERATION, 55);
     EXPECT_TRUE(g.manual_override.Checked);
     EXPECT_EQ(g.p_pid_d.Text, "250");
-    EXPECT_EQ(g.Label75.Caption, "55");
+    EXPECT_EQ(g.Label(75).Caption, "55");
 }
 
 TEST(Save, AFailedSaveIsReportedKeepsTheChangeAndTheOldFile)

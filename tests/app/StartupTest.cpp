@@ -94,9 +94,9 @@ TEST(Startup, A747FileWithOnlyTheTypeRunsOnEveryDefault)
     EXPECT_EQ(f.p_pid_i.Text, "3");
     EXPECT_EQ(f.p_pid_d.Text, "300");
     EXPECT_EQ(f.UpDown2.Position, 4);
-    EXPECT_EQ(f.Label41.Caption, "0.04");
-    EXPECT_EQ(f.Label44.Caption, "60");
-    EXPECT_EQ(f.Label78.Caption, "2000");
+    EXPECT_EQ(f.Label(41).Caption, "0.04");
+    EXPECT_EQ(f.Label(44).Caption, "60");
+    EXPECT_EQ(f.Label(78).Caption, "2000");
     EXPECT_TRUE(f.TrackBar(3).Visible);
 
     auto expected = FirstStartLog("747");

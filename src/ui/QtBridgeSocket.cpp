@@ -1,0 +1,90 @@
+#include "ui/QtBridgeSocket.h"
+
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <sys/socket.h>
+#endif
+
+namespace zrk {
+
+QtBridgeSocket::QtBridgeSocket()
+{
+    QObject::connect(&socket_, &QTcpSocket::connected, [this] {
+        wasConnected_ = true;
+        SetSocketOptions();
+        if (OnConnected)
+            OnConnected(0);
+    });
+    QObject::connect(&socket_, &QTcpSocket::disconnected, [this] {
+        if (!wasConnected_)
+            return;
+        wasConnected_ = false;
+        if (OnClosed)
+            OnClosed();
+    });
+    QObject::connect(&socket_, &QAbstractSocket::errorOccurred, [this](QAbstractSocket::SocketError e) {
+        // A failed attempt reports itself as a connection event with an error.
+        if (!wasConnected_ && socket_.state() != QAbstractSocket::ConnectedState && OnConnected)
+            OnConnected(int(e) + 1);
+    });
+    QObject::connect(&socket_, &QTcpSocket::readyRead, [this] {
+        if (OnDataAvailable)
+            OnDataAvailable();
+    });
+}
+
+QtBridgeSocket::~QtBridgeSocket()
+{
+    socket_.blockSignals(true);
+    socket_.abort();
+}
+
+void QtBridgeSocket::SetSocketOptions()
+{
+    socket_.setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    const auto fd = socket_.socketDescriptor();
+    if (fd == -1)
+        return;
+    struct linger l;
+    l.l_onoff = 1;
+    l.l_linger = 0;
+    ::setsockopt(static_cast<decltype(socket(0, 0, 0))>(fd), SOL_SOCKET, SO_LINGER,
+                 reinterpret_cast<const char*>(&l), sizeof l);
+}
+
+void QtBridgeSocket::Connect(const std::string& host, uint16_t port)
+{
+    Close();
+    socket_.connectToHost(QString::fromStdString(host), port);
+}
+
+void QtBridgeSocket::Close()
+{
+    // Closing on our own side raises no closed event.
+    const bool blocked = socket_.blockSignals(true);
+    socket_.abort();
+    socket_.blockSignals(blocked);
+    wasConnected_ = false;
+}
+
+bool QtBridgeSocket::Connected() const
+{
+    return socket_.state() == QAbstractSocket::ConnectedState;
+}
+
+bool QtBridgeSocket::Send(const uint8_t* data, std::size_t size)
+{
+    if (!Connected())
+        return false;
+    return socket_.write(reinterpret_cast<const char*>(data), qint64(size)) == qint64(size);
+}
+
+long QtBridgeSocket::Receive(uint8_t* buffer, std::size_t max)
+{
+    const qint64 n = socket_.read(reinterpret_cast<char*>(buffer), qint64(max));
+    return n < 0 ? -1 : long(n);
+}
+
+} // namespace zrk
