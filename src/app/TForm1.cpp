@@ -21,7 +21,13 @@ std::string LogLine(const LocalTime& t, const std::string& text)
     return std::string(stamp) + " : " + text;
 }
 
-TForm1::TForm1(const Ports& ports) : roster(ports.boards, cfg, *this), ports_(ports)
+TForm1::TForm1(const Ports& ports)
+    : roster(ports.boards, cfg, *this),
+      bridge(
+          ports.bridgeSocket, [this] { QuitOrder(); },
+          [this](const std::string& error) { ports_.dialogs.ShowError(error); }, "127.0.0.1",
+          ports.bridgePort),
+      ports_(ports)
 {
     LoadDefaults(cfg);
     for (int n = 11; n <= 12; ++n)
@@ -136,11 +142,13 @@ void TForm1::FormCreate()
     spoiler_arm_out = spoiler_out = 0;
 
     // 12. Open the use of the bridge's data library.
-    // (The data library link is added with the aircraft data records.)
+    ports_.panelBus.Operation3();
+    ports_.panelBus.Operation11();
 
     // 13. First connection to the bridge, after a second's grace.
+    bridge.SetHost(SERVER_IP_ADDRESS);
     ports_.clock.Sleep(1000);
-    // (The record channel to the bridge is added with the bridge link.)
+    bridge.Start();
 
     // 14. Watchdog and deferred start.
     ports_.loop.SetTimer(TimerId::Reconnect, true, 2000);
@@ -213,12 +221,13 @@ void TForm1::Timer1Timer()
 
 void TForm1::mainTimer()
 {
-    // The main cycle comes with the simulator link.
+    TakeSnapshots();
+    // The rest of the main cycle comes with the simulator link.
 }
 
 void TForm1::ReconnectTimer()
 {
-    // The bridge socket watchdog comes with the bridge link.
+    bridge.ReconnectTimer(Aircraft.tq_connected_seen());
 }
 
 // ---------------------------------------------------------------- simulator link
@@ -235,10 +244,14 @@ void TForm1::CloseFsuipcLink()
 
 // ---------------------------------------------------------------- bridge
 
-void TForm1::Send_Server_Message(const std::string& /*message*/)
+void TForm1::Send_Server_Message(const std::string& message)
 {
-    // Messages to the bridge are dropped while there is no connection; the
-    // record channel comes with the bridge link.
+    bridge.Send_Server_Message(message);
+}
+
+void TForm1::TakeSnapshots()
+{
+    CopySnapshots(ports_.panelBus, Aircraft, Simulator);
 }
 
 // ---------------------------------------------------------------- user actions
@@ -348,8 +361,9 @@ void TForm1::FormDestroy()
     roster.RemoveSensorHandlers();
     roster.CloseAll();
     CloseFsuipcLink();
-    // The data library link and the bridge socket are closed here once
-    // they exist.
+    ports_.panelBus.Operation4();
+    ports_.panelBus.Operation12();
+    bridge.Close();
     ports_.loop.SetTimer(TimerId::Timer1, false, 1000);
     ports_.loop.SetTimer(TimerId::Reconnect, false, 2000);
     ports_.loop.SetTimer(TimerId::Start, false, 100);

@@ -12,6 +12,10 @@
 #include "app/WindowModel.h"
 #include "boards/Board.h"
 #include "boards/Roster.h"
+#include "bridge/BridgeChannel.h"
+#include "bridge/BridgeSocket.h"
+#include "bridge/PanelBus.h"
+#include "bridge/Snapshots.h"
 #include "config/FileSystem.h"
 #include "config/Settings.h"
 
@@ -28,6 +32,9 @@ struct Ports {
     IFileSystem& files;
     IBoardLibrary& boards;
     std::string exeFolder;   // where CONFIG.INI lives
+    IBridgeSocket& bridgeSocket;
+    IPanelBus& panelBus;
+    uint16_t bridgePort = 698;   // tests may use another; the program always 698
 };
 
 inline constexpr const char* kVersion = "2.07";
@@ -78,6 +85,8 @@ public:
 
     // ---- bridge ----
     void Send_Server_Message(const std::string& message) override;
+    // Takes this tick's copies of the bridge's two data records.
+    void TakeSnapshots();
 
     // ---- log ----
     void Log(const std::string& text) override;
@@ -85,6 +94,10 @@ public:
     // ---- state ----
     Settings cfg;
     BoardRoster roster;
+    BridgeChannel bridge;
+    // The bridge's data records as copied at the start of the last tick.
+    AircraftSnapshot Aircraft;
+    SimulatorSnapshot Simulator;
     std::string SERVER_IP_ADDRESS = "127.0.0.1";
     bool ConfigChanged = false;
     bool FsuipcConnected = false;

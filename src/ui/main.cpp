@@ -13,8 +13,10 @@
 #include "app/Entry.h"
 #include "app/TForm1.h"
 #include "boards/VirtualBoards.h"
+#include "bridge/PanelBuses.h"
 #include "platform/Platform.h"
 #include "ui/MainWindow.h"
+#include "ui/QtBridgeSocket.h"
 #include "ui/QtHost.h"
 
 namespace {
@@ -80,7 +82,10 @@ int main(int argc, char** argv)
     zrk::HeadlessDialogs headlessDialogs;
     zrk::IDialogs& dialogs = headless ? static_cast<zrk::IDialogs&>(headlessDialogs) : windowDialogs;
 
-    zrk::Ports ports{*clock, loop, *process, dialogs, *files, boards, zrk::ExecutableFolder()};
+    zrk::QtBridgeSocket socket;
+    // The bridge's data library is a Windows DLL; here its records stay zero.
+    zrk::BuiltInPanelBus panelBus;
+    zrk::Ports ports{*clock, loop, *process, dialogs, *files, boards, zrk::ExecutableFolder(), socket, panelBus};
     zrk::TForm1 form(ports);
     loop.Bind(&form);
     if (headless) {

@@ -10,6 +10,8 @@
 #include "app/VirtualDialogs.h"
 #include "app/VirtualProcessEnv.h"
 #include "boards/VirtualBoards.h"
+#include "bridge/PanelBuses.h"
+#include "bridge/VirtualBridgeSocket.h"
 #include "config/MemoryFileSystem.h"
 
 namespace zrk::test {
@@ -25,6 +27,8 @@ struct Rig {
     VirtualDialogs dialogs;
     MemoryFileSystem files;
     VirtualBoardLibrary boards{host};
+    VirtualBridgeSocket socket{host, VirtualBridgeSocket::Answer::Accept};
+    VirtualPanelBus panelBus;
     std::unique_ptr<TForm1> form;
 
     // Creates the controller and runs FormCreate; `config` is the text of
@@ -34,7 +38,7 @@ struct Rig {
         if (config)
             files.Put(kConfigPath, *config);
         form = std::make_unique<TForm1>(
-            Ports{host, host, process, dialogs, files, boards, kExeFolder});
+            Ports{host, host, process, dialogs, files, boards, kExeFolder, socket, panelBus});
         host.Bind(form.get());
         form->FormCreate();
         return *form;
@@ -61,6 +65,8 @@ struct Rig {
         auto all = Log();
         return std::vector<std::string>(all.begin() + long(std::min(mark, all.size())), all.end());
     }
+    // Messages the controller sent to the bridge, as NAME=VALUE.
+    std::vector<std::string> Sent() const { return socket.SentMessages(); }
     std::string Config() const { return files.Files().count(kConfigPath) ? files.Files().at(kConfigPath) : ""; }
 };
 
