@@ -15,6 +15,9 @@ scripts/build.sh build-asan -DZRK_SANITIZE=ON -DZRK_BUILD_UI=OFF -DCMAKE_BUILD_T
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
    ctest --output-on-failure -j"$(nproc)")
 
+echo "== fuzzing the bridge receive path (bounded)"
+scripts/fuzz.sh build-fuzz 20
+
 if [ -x scripts/test-windows.sh ]; then
   echo "== Windows build under wine"
   scripts/test-windows.sh

@@ -27,8 +27,12 @@ TForm1::TForm1(const Ports& ports)
           ports.bridgeSocket, [this] { QuitOrder(); },
           [this](const std::string& error) { ports_.dialogs.ShowError(error); }, "127.0.0.1",
           ports.bridgePort),
+      fsuipc(ports.simulator, ports.clock),
       ports_(ports)
 {
+    Label(60).Caption = "FLAPS UNKNOWN";
+    roster.PhidgetInterfaceKit2->OnSensorChange = [this](int i, int v) { PhidgetInterfaceKit2SensorChange(i, v); };
+    roster.PhidgetInterfaceKit1->OnSensorChange = [this](int i, int v) { PhidgetInterfaceKit1SensorChange(i, v); };
     LoadDefaults(cfg);
     for (int n = 11; n <= 12; ++n)
         TrackBar(n).Min = n == 11 ? -16383 : -1745;
@@ -219,12 +223,6 @@ void TForm1::Timer1Timer()
     StatusBar1.SimpleText = FsuipcConnected ? "FSUIPC Connected" : "Waiting for FSUIPC";
 }
 
-void TForm1::mainTimer()
-{
-    TakeSnapshots();
-    // The rest of the main cycle comes with the simulator link.
-}
-
 void TForm1::ReconnectTimer()
 {
     bridge.ReconnectTimer(Aircraft.tq_connected_seen());
@@ -234,12 +232,22 @@ void TForm1::ReconnectTimer()
 
 bool TForm1::OpenFsuipcLink()
 {
-    // Until the simulator client exists, the link never opens.
-    return false;
+    return fsuipc.OpenLink(0, FsuipcResult);
 }
 
 void TForm1::CloseFsuipcLink()
 {
+    fsuipc.CloseLink();
+}
+
+int16_t& TForm1::ThrottleOut(int n)
+{
+    switch (n) {
+    case 1: return throttle_out_1;
+    case 2: return throttle_out_2;
+    case 3: return throttle_out_3;
+    default: return throttle_out_4;
+    }
 }
 
 // ---------------------------------------------------------------- bridge

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/CalibrationDialogs.h"
 #include "app/Clock.h"
 #include "app/Dialogs.h"
 #include "app/EventLoop.h"
@@ -18,6 +19,8 @@
 #include "bridge/Snapshots.h"
 #include "config/FileSystem.h"
 #include "config/Settings.h"
+#include "sim/FPCuser.h"
+#include "sim/IpcTransport.h"
 
 namespace zrk {
 
@@ -34,6 +37,7 @@ struct Ports {
     std::string exeFolder;   // where CONFIG.INI lives
     IBridgeSocket& bridgeSocket;
     IPanelBus& panelBus;
+    IIpcTransport& simulator;   // the simulator's interface module
     uint16_t bridgePort = 698;   // tests may use another; the program always 698
 };
 
@@ -83,6 +87,11 @@ public:
     // without any question.
     void QuitOrder();
 
+    // ---- lever inputs ----
+    // Sensor changes of the main interface card and of the second board.
+    void PhidgetInterfaceKit2SensorChange(int index, int sensorValue);
+    void PhidgetInterfaceKit1SensorChange(int index, int sensorValue);
+
     // ---- bridge ----
     void Send_Server_Message(const std::string& message) override;
     // Takes this tick's copies of the bridge's two data records.
@@ -102,9 +111,37 @@ public:
     bool ConfigChanged = false;
     bool FsuipcConnected = false;
 
-    // Lever commands for the simulator.
+    // Lever commands for the simulator, written by the lever handlers and
+    // bounded and sent by the main cycle.
     int16_t throttle_out_1 = 0, throttle_out_2 = 0, throttle_out_3 = 0, throttle_out_4 = 0;
     int16_t spoiler_arm_out = 0, spoiler_out = 0;
+    int16_t& ThrottleOut(int n);
+    // Last accepted rounded lever values, for the change test.
+    std::array<int32_t, 4> last_throttle_value{}, last_reverser_value{};
+    bool sb_lever_armed = false;
+    // Autothrottle mode-3 hold.
+    bool retard_latch = false;
+    uint32_t retard_latch_since = 0;
+    // Set while the pilot holds throttle lever n against its motor.
+    std::array<uint8_t, 4> throttle_override{};
+
+    // Send bookkeeping of the main cycle: taken this tick, and last sent.
+    std::array<int16_t, 4> throttle_send{}, throttle_sent{};
+    std::array<uint8_t, 4> throttle_override_prev{};
+    int16_t spoiler_arm_send = 0, spoiler_send = 0, spoiler_arm_sent = 0, spoiler_sent = 0;
+    uint32_t hw_check_tick = 0;
+    int32_t FsuipcResult = 0;
+    // The simulator's engine 1 and 2 throttle levers, as last read.
+    int16_t engine_l_throttle_pos = 0, engine_r_throttle_pos = 0;
+
+    // The simulator link.
+    FPCuser fsuipc;
+
+    // The calibration dialogs, created after the main window.
+    CalibrationDialog Form2{"Throttle Calibration"};
+    CalibrationDialog Form3{"Reversers Calibration"};
+    CalibrationDialog Form4{"Flap Calibration"};
+    CalibrationDialog Form5{"Speedbrake Calibration"};
 
     // ---- window model ----
     std::string Caption = "ZRK Throttle and Trim Controller";
@@ -124,6 +161,8 @@ public:
     EditModel p_pid_p, p_pid_i, p_pid_d;
     CheckBoxModel manual_override;
     UpDownModel UpDown1, UpDown2, UpDown3, UpDown5, UpDown6;
+    // The engine-fire lamps of the "Eng Fire" panel.
+    ShapeModel Shape3{13881029}, Shape4{13881029};
 
 private:
     bool OpenFsuipcLink();
@@ -135,6 +174,26 @@ private:
     void ReadBridgeHost();
     // Reads CONFIG.INI, writing the default file first when it is missing.
     IniFile OpenConfig();
+
+    // Lever blocks of the sensor handlers.
+    void ThrottleBlock(int n, int sensorValue);
+    // False when the event ends here (a locked-out reverser).
+    bool ReverserBlock(int n, int sensorValue);
+    void SpeedbrakeBlock(int sensorValue, bool followsAlways);
+    void FlapBlock(int sensorValue);
+    // Puts a reading on a lever's track bar, shows it in its raw label and
+    // returns the track bar's position.
+    int RawPosition(int trackBar, int rawLabel, int sensorValue, bool follows);
+
+    // Steps of the main cycle.
+    void ReportRoster();
+    void RetardLatch();
+    void ShowCycleDisplays();
+    void BoundLeverCommands();
+    void SendLeverCommands();
+    void SendEngineThrottle(int n);
+    void EngineFireLamps();
+    void LogValue(const char* label, int value);
 
     Ports ports_;
     std::array<TrackBarModel, 12> trackBars_{};

@@ -14,6 +14,7 @@
 #include "app/TForm1.h"
 #include "boards/VirtualBoards.h"
 #include "bridge/PanelBuses.h"
+#include "sim/FsuipcEmulator.h"
 #include "platform/Platform.h"
 #include "ui/MainWindow.h"
 #include "ui/QtBridgeSocket.h"
@@ -85,7 +86,10 @@ int main(int argc, char** argv)
     zrk::QtBridgeSocket socket;
     // The bridge's data library is a Windows DLL; here its records stay zero.
     zrk::BuiltInPanelBus panelBus;
-    zrk::Ports ports{*clock, loop, *process, dialogs, *files, boards, zrk::ExecutableFolder(), socket, panelBus};
+    // No flight simulator runs here: its interface module is emulated.
+    zrk::FsuipcEmulator simulator(clock.get());
+    zrk::Ports ports{*clock,   loop,   *process, dialogs,  *files,
+                     boards,   zrk::ExecutableFolder(), socket,   panelBus, simulator};
     zrk::TForm1 form(ports);
     loop.Bind(&form);
     if (headless) {

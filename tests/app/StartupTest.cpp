@@ -219,6 +219,7 @@ TEST(Startup, AnUnwritableDefaultFileIsLoggedAndTheProgramRunsOnTheDefaultFileVa
 TEST(Startup, TimersStartInOrderAndTheMainCycleOnlyAfterStart)
 {
     Rig rig;
+    rig.sim.windowClass.clear();   // no simulator running
     rig.Start();
     const TestHost& h = rig.host;
     EXPECT_TRUE(h.TimerEnabled(TimerId::Timer1));
@@ -235,6 +236,23 @@ TEST(Startup, TimersStartInOrderAndTheMainCycleOnlyAfterStart)
     EXPECT_FALSE(h.Minimized());
     rig.host.RunFor(1000);
     EXPECT_EQ(rig.form->StatusBar1.SimpleText, "Waiting for FSUIPC");
+    EXPECT_FALSE(rig.form->FsuipcConnected);
+
+    // The simulator comes up: the next second's try opens the link, and it
+    // stays open even after the simulator has gone again.
+    rig.sim.windowClass = "UIPCMAIN";
+    rig.host.RunFor(1000);
+    EXPECT_EQ(rig.form->StatusBar1.SimpleText, "FSUIPC Connected");
+    rig.sim.windowClass.clear();
+    rig.host.RunFor(3000);
+    EXPECT_EQ(rig.form->StatusBar1.SimpleText, "FSUIPC Connected");
+}
+
+TEST(Startup, ARunningSimulatorIsLinkedDuringStart)
+{
+    Rig rig;
+    rig.Start();
+    EXPECT_TRUE(rig.form->FsuipcConnected);
 }
 
 TEST(Startup, StartMinimizedIsReadByTheDeferredStart)
@@ -252,6 +270,7 @@ TEST(Startup, StartMinimizedIsReadByTheDeferredStart)
 TEST(Startup, FormCreateWaitsASecondBeforeTheFirstBridgeConnection)
 {
     Rig rig;
+    rig.sim.windowClass.clear();   // no simulator handshake to wait for
     const uint64_t before = rig.host.NowMs();
     rig.Start();
     EXPECT_EQ(rig.host.NowMs() - before, 1000u);

@@ -13,6 +13,7 @@
 #include "bridge/PanelBuses.h"
 #include "bridge/VirtualBridgeSocket.h"
 #include "config/MemoryFileSystem.h"
+#include "sim/FsuipcEmulator.h"
 
 namespace zrk::test {
 
@@ -29,6 +30,7 @@ struct Rig {
     VirtualBoardLibrary boards{host};
     VirtualBridgeSocket socket{host, VirtualBridgeSocket::Answer::Accept};
     VirtualPanelBus panelBus;
+    FsuipcEmulator sim{&host};
     std::unique_ptr<TForm1> form;
 
     // Creates the controller and runs FormCreate; `config` is the text of
@@ -38,7 +40,7 @@ struct Rig {
         if (config)
             files.Put(kConfigPath, *config);
         form = std::make_unique<TForm1>(
-            Ports{host, host, process, dialogs, files, boards, kExeFolder, socket, panelBus});
+            Ports{host, host, process, dialogs, files, boards, kExeFolder, socket, panelBus, sim});
         host.Bind(form.get());
         form->FormCreate();
         return *form;
