@@ -209,7 +209,8 @@ uintptr_t FsuipcEmulator::Serve(uintptr_t atom)
             PeekBytes(req.offset, block + req.data, req.size);
         } else {
             Store(req.offset, block + req.data, req.size);
-            writes_.push_back({req.offset, req.size, std::vector<uint8_t>(block + req.data, block + req.next)});
+            if (recordWrites)
+                writes_.push_back({req.offset, req.size, std::vector<uint8_t>(block + req.data, block + req.next)});
         }
         pos = req.next;
     }

@@ -96,6 +96,9 @@ public:
     void SetSimulatorVersion(uint32_t v) { Poke(ipc::kSimulatorVersionOffset, v); }
 
     // ---- what happened ----
+    // Whether served writes are recorded; a long-running program that never
+    // reads them back turns it off.
+    bool recordWrites = true;
     // Every write request served, in order.
     const std::vector<FsuipcWrite>& Writes() const { return writes_; }
     void ClearWrites() { writes_.clear(); }

@@ -88,6 +88,7 @@ int main(int argc, char** argv)
     zrk::BuiltInPanelBus panelBus;
     // No flight simulator runs here: its interface module is emulated.
     zrk::FsuipcEmulator simulator(clock.get());
+    simulator.recordWrites = false;
     zrk::Ports ports{*clock,   loop,   *process, dialogs,  *files,
                      boards,   zrk::ExecutableFolder(), socket,   panelBus, simulator};
     zrk::TForm1 form(ports);

@@ -43,7 +43,7 @@ TEST(Save, YesWritesTheSubsetInPlaceAndKeepsEverythingElse)
     EXPECT_EQ(rig.dialogs.questions, std::vector<std::string>{"Save Calibration Changes ?"});
     EXPECT_FALSE(f.ConfigChanged);
 
-    const std::string saved = rig.Config();
+    const std::string saved = rig.ConfigFile();
     const IniFile ini = IniFile::Parse(saved);
     EXPECT_EQ(ini.Read("AIRCRAFT", "TYPE"), "747");
     EXPECT_EQ(ini.Read("THROTTLES", "THROTTLE_1_IDLE"), "130");
@@ -64,7 +64,7 @@ TEST(Save, YesWritesTheSubsetInPlaceAndKeepsEverythingElse)
     // Keys of the subset are not duplicated by a second save.
     rig.dialogs.answers = {DialogAnswer::Yes};
     f.Button10Click();
-    EXPECT_EQ(rig.Config(), saved);
+    EXPECT_EQ(rig.ConfigFile(), saved);
 }
 
 TEST(Save, NoClosesWithoutWritingAndCancelKeepsTheWindowOpen)
@@ -82,7 +82,7 @@ TEST(Save, NoClosesWithoutWritingAndCancelKeepsTheWindowOpen)
         rig.dialogs.answers = {c.answer};
         EXPECT_EQ(f.FormCloseQuery(), c.mayClose);
         EXPECT_EQ(rig.files.WriteCount(), writes);
-        EXPECT_EQ(rig.Config(), kUserFile);
+        EXPECT_EQ(rig.ConfigFile(), kUserFile);
         EXPECT_TRUE(f.ConfigChanged);
     }
 }
@@ -107,7 +107,7 @@ TEST(Save, TheNextStartShowsTheSavedValues)
     ASSERT_TRUE(f.Save_Config());
 
     Rig next;
-    TForm1& g = next.Start(rig.Config());
+    TForm1& g = next.Start(rig.ConfigFile());
     EXPECT_EQ(g.cfg.SPEEDBRAKE_ARM, 512);
     EXPECT_EQ(g.cfg.MOTOR_ACCELERATION, 55);
     EXPECT_TRUE(g.manual_override.Checked);
@@ -127,7 +127,7 @@ TEST(Save, AFailedSaveIsReportedKeepsTheChangeAndTheOldFile)
 
         EXPECT_FALSE(f.FormCloseQuery());
         EXPECT_TRUE(f.ConfigChanged);
-        EXPECT_EQ(rig.Config(), kUserFile);
+        EXPECT_EQ(rig.ConfigFile(), kUserFile);
         ASSERT_EQ(rig.dialogs.errors.size(), 1u);
         EXPECT_EQ(rig.dialogs.errors[0].rfind("Settings not saved: ", 0), 0u);
         EXPECT_EQ(rig.Log().back(), rig.dialogs.errors[0]);
@@ -136,7 +136,7 @@ TEST(Save, AFailedSaveIsReportedKeepsTheChangeAndTheOldFile)
         rig.files.FailWrites(MemoryFileSystem::Failure::None);
         rig.dialogs.answers = {DialogAnswer::Yes};
         EXPECT_TRUE(f.FormCloseQuery());
-        EXPECT_EQ(IniFile::Parse(rig.Config()).Read("THROTTLES", "THROTTLE_1_IDLE"), "130");
+        EXPECT_EQ(IniFile::Parse(rig.ConfigFile()).Read("THROTTLES", "THROTTLE_1_IDLE"), "130");
     }
 }
 
@@ -147,7 +147,7 @@ TEST(Save, AMissingFileIsCreatedWithTheSubset)
     rig.files.Remove(kConfigPath);
     rig.dialogs.answers = {DialogAnswer::Yes};
     ASSERT_TRUE(f.Save_Config());
-    const IniFile ini = IniFile::Parse(rig.Config());
+    const IniFile ini = IniFile::Parse(rig.ConfigFile());
     EXPECT_EQ(ini.Read("AIRCRAFT", "TYPE"), "777");
     EXPECT_EQ(ini.Read("TRIM", "PID_I"), "3");
     EXPECT_FALSE(ini.Read("PHIDGETS_SERIAL_NUMBERS", "INTERFACE1"));

@@ -44,7 +44,7 @@ TEST(Startup, FirstStartWritesTheDefaultFileAndLogsInOrder)
 {
     Rig rig;
     TForm1& f = rig.Start();
-    EXPECT_EQ(rig.Config(), DefaultConfigText());
+    EXPECT_EQ(rig.ConfigFile(), DefaultConfigText());
     EXPECT_EQ(rig.Log(), FirstStartLog("777"));
     EXPECT_EQ(f.Caption, "ZRK Throttle and Trim Controller : 2.07");
     EXPECT_FALSE(f.ConfigChanged);
@@ -103,7 +103,7 @@ TEST(Startup, A747FileWithOnlyTheTypeRunsOnEveryDefault)
     expected.push_back("Interface Board 2 Serial No (PBrake,Stab,Trim)  Not Specified");
     EXPECT_EQ(rig.Log(), expected);
     // The user's file is not rewritten at start.
-    EXPECT_EQ(rig.Config(), Ini({"[AIRCRAFT]", "TYPE=747"}));
+    EXPECT_EQ(rig.ConfigFile(), Ini({"[AIRCRAFT]", "TYPE=747"}));
 }
 
 TEST(Startup, AircraftTypeIsExactAndShowsTheLevers34OnlyFor747)
@@ -206,7 +206,7 @@ TEST(Startup, AnUnwritableDefaultFileIsLoggedAndTheProgramRunsOnTheDefaultFileVa
     Rig rig;
     rig.files.FailWrites(MemoryFileSystem::Failure::WriteTemp);
     TForm1& f = rig.Start();
-    EXPECT_EQ(rig.Config(), "");
+    EXPECT_EQ(rig.ConfigFile(), "");
     ASSERT_FALSE(rig.Log().empty());
     bool reported = false;
     for (const std::string& l : rig.Log())

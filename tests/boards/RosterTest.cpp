@@ -11,15 +11,6 @@ namespace {
 
 using Op = BoardCommand::Op;
 
-// The default file with some keys set or added: {section, key, value}.
-std::string Config(std::initializer_list<std::array<const char*, 3>> keys)
-{
-    IniFile ini = IniFile::Parse(DefaultConfigText());
-    for (const auto& [section, key, value] : keys)
-        ini.Write(section, key, value);
-    return ini.Text();
-}
-
 constexpr const char* S = "PHIDGETS_SERIAL_NUMBERS";
 
 // Serials of the test quadrant.

@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <memory>
 #include <ostream>
 #include <optional>
@@ -12,6 +13,8 @@
 #include "boards/VirtualBoards.h"
 #include "bridge/PanelBuses.h"
 #include "bridge/VirtualBridgeSocket.h"
+#include "config/DefaultConfig.h"
+#include "config/IniFile.h"
 #include "config/MemoryFileSystem.h"
 #include "sim/FsuipcEmulator.h"
 
@@ -23,6 +26,8 @@ inline constexpr const char* kConfigPath = "/opt/zrk/CONFIG.INI";
 // The whole controller on virtual time with virtual boards, files,
 // processes and dialogs.
 struct Rig {
+    explicit Rig(uint64_t startMs = 1'000'000) : host(startMs) {}
+
     TestHost host;
     VirtualProcessEnv process;
     VirtualDialogs dialogs;
@@ -69,8 +74,17 @@ struct Rig {
     }
     // Messages the controller sent to the bridge, as NAME=VALUE.
     std::vector<std::string> Sent() const { return socket.SentMessages(); }
-    std::string Config() const { return files.Files().count(kConfigPath) ? files.Files().at(kConfigPath) : ""; }
+    std::string ConfigFile() const { return files.Files().count(kConfigPath) ? files.Files().at(kConfigPath) : ""; }
 };
+
+// The default CONFIG.INI with some keys set or added: {section, key, value}.
+inline std::string Config(std::initializer_list<std::array<const char*, 3>> keys)
+{
+    IniFile ini = IniFile::Parse(DefaultConfigText());
+    for (const auto& [section, key, value] : keys)
+        ini.Write(section, key, value);
+    return ini.Text();
+}
 
 // CONFIG.INI text from lines, with CR LF line ends.
 inline std::string Ini(std::initializer_list<const char*> lines)
