@@ -62,7 +62,10 @@ bool VirtualBridgeSocket::Send(const uint8_t* data, std::size_t size)
 {
     if (!Connected())
         return false;
-    sent_.emplace_back(data, data + size);
+    if (onSent)
+        onSent(data, size);
+    if (recordSent)
+        sent_.emplace_back(data, data + size);
     return true;
 }
 

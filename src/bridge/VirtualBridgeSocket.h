@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -62,6 +63,10 @@ public:
     void PeerClose();
     // While set, Receive fails (-1).
     bool failReceive = false;
+    // Called with every unit sent, for traces.
+    std::function<void(const uint8_t*, std::size_t)> onSent;
+    // Whether sent units are kept for SentUnits(); long runs turn it off.
+    bool recordSent = true;
 
     // ---- what happened ----
     State state() const { return state_; }

@@ -78,7 +78,12 @@ bool QtBridgeSocket::Send(const uint8_t* data, std::size_t size)
 {
     if (!Connected())
         return false;
-    return socket_.write(reinterpret_cast<const char*>(data), qint64(size)) == qint64(size);
+    if (socket_.write(reinterpret_cast<const char*>(data), qint64(size)) != qint64(size))
+        return false;
+    // Into the system's send buffer now, not at the next turn of the event
+    // loop: a Close() right behind (the sign-off at shutdown) would drop it.
+    socket_.flush();
+    return true;
 }
 
 long QtBridgeSocket::Receive(uint8_t* buffer, std::size_t max)

@@ -76,7 +76,7 @@ ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vect
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    started_ = CreateProcessA(program.string().c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+    started_ = CreateProcessA(program.string().c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
                               nullptr, nullptr, &startup, &info) != 0;
     if (!started_) return;
     CloseHandle(info.hThread);

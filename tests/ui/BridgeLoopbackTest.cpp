@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -55,14 +56,9 @@ Outcome RunUntil(const std::function<bool()>& done, int timeoutMs)
     return rc == kMet ? Outcome::Met : rc == kTimedOut ? Outcome::TimedOut : Outcome::Ended;
 }
 
-const char* Name(Outcome o)
+void PrintTo(Outcome o, std::ostream* os)
 {
-    return o == Outcome::Met ? "condition met" : o == Outcome::TimedOut ? "timed out" : "controller ended";
-}
-
-std::string ToString(Outcome o)
-{
-    return Name(o);
+    *os << (o == Outcome::Met ? "condition met" : o == Outcome::TimedOut ? "timed out" : "controller ended");
 }
 
 // The bridge's side of the link: accepts connections and keeps what arrives
@@ -142,7 +138,7 @@ protected:
         loop.Bind(form.get());
         form->FormCreate();
         const Outcome o = RunUntil([this] { return !bridge.Records(0).empty(); }, 5000);
-        ASSERT_EQ(o, Outcome::Met) << "no announcement: " << Name(o);
+        ASSERT_EQ(o, Outcome::Met) << "no announcement";
     }
 
     void SendRecord(const std::string& message)
@@ -190,7 +186,7 @@ TEST_F(BridgeLoopback, AnnouncesItselfWithOneRecordAndSignsOffBeforeClosing)
             return !r.empty() && r.back() == "ZRK_TQ_CONNECTED=0";
         },
         3000);
-    EXPECT_EQ(o, Outcome::Met) << ToString(o);
+    EXPECT_EQ(o, Outcome::Met);
     EXPECT_EQ(bridge.Stream(0).size() % qsizetype(kRecordSize), 0);
     EXPECT_FALSE(socket.Connected());
 }
@@ -202,7 +198,7 @@ TEST_F(BridgeLoopback, TheQuitOrderEndsTheControllerOnlyWhenCompleteAndSpelledEx
     const RecordBytes lower = EncodeMessage("kill_tq_controller=1");
     bridge.Send(lower.data(), lower.size());
     Outcome o = WaitUntilTaken(lower);
-    ASSERT_EQ(o, Outcome::Met) << ToString(o);
+    ASSERT_EQ(o, Outcome::Met);
     EXPECT_TRUE(process.killRequests.empty());
 
     // One record in three pieces, each let through the event loop before
@@ -210,15 +206,15 @@ TEST_F(BridgeLoopback, TheQuitOrderEndsTheControllerOnlyWhenCompleteAndSpelledEx
     const RecordBytes kill = EncodeMessage("KILL_TQ_CONTROLLER=1");
     bridge.Send(kill.data(), 100);
     o = RunUntil([this] { return form->bridge.Receiver().Held() == 100; }, 3000);
-    ASSERT_EQ(o, Outcome::Met) << ToString(o);
+    ASSERT_EQ(o, Outcome::Met);
     bridge.Send(kill.data() + 100, 200);
     o = RunUntil([this] { return form->bridge.Receiver().Held() == 300; }, 3000);
-    ASSERT_EQ(o, Outcome::Met) << ToString(o);
+    ASSERT_EQ(o, Outcome::Met);
     EXPECT_TRUE(process.killRequests.empty());
 
     bridge.Send(kill.data() + 300, 57);
     o = RunUntil([] { return false; }, 3000);
-    EXPECT_EQ(o, Outcome::Ended) << ToString(o);
+    EXPECT_EQ(o, Outcome::Ended);
     EXPECT_EQ(process.killRequests, std::vector<std::string>{"NET_BRIDGE.exe"});
     EXPECT_TRUE(dialogs.questions.empty());
 }
@@ -230,7 +226,7 @@ TEST_F(BridgeLoopback, TheWatchdogReconnectsToARestartedBridge)
 
     bridge.Stop();
     Outcome o = RunUntil([this] { return !socket.Connected(); }, 3000);
-    ASSERT_EQ(o, Outcome::Met) << "still connected: " << ToString(o);
+    ASSERT_EQ(o, Outcome::Met) << "still connected: ";
     // Let a watchdog attempt or two meet the closed port.
     RunUntil([] { return false; }, 300);
 
@@ -238,7 +234,7 @@ TEST_F(BridgeLoopback, TheWatchdogReconnectsToARestartedBridge)
     QElapsedTimer sinceRestart;
     sinceRestart.start();
     o = RunUntil([this] { return !bridge.Records(1).empty(); }, 4500);
-    ASSERT_EQ(o, Outcome::Met) << "no new connection: " << ToString(o);
+    ASSERT_EQ(o, Outcome::Met) << "no new connection: ";
     EXPECT_EQ(bridge.Records(1).front(), "ZRK_TQ_CONNECTED=1");
     // The watchdog runs every two seconds; allow for a loaded machine.
     EXPECT_LE(sinceRestart.elapsed(), 4500);
