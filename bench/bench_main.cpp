@@ -6,32 +6,16 @@
 #include <memory>
 
 #include "app/Scenario.h"
-#include "app/TForm1.h"
-#include "app/TestHost.h"
-#include "app/VirtualDialogs.h"
-#include "app/VirtualProcessEnv.h"
-#include "boards/VirtualBoards.h"
-#include "bridge/PanelBuses.h"
-#include "bridge/VirtualBridgeSocket.h"
+#include "app/VirtualWorld.h"
 #include "config/DefaultConfig.h"
 #include "config/IniFile.h"
-#include "config/MemoryFileSystem.h"
-#include "sim/FsuipcEmulator.h"
 
 namespace {
 
 using namespace zrk;
 
 // A calibrated quadrant with the main card attached and the simulator linked.
-struct Bench {
-    TestHost host;
-    VirtualProcessEnv process;
-    VirtualDialogs dialogs;
-    MemoryFileSystem files;
-    VirtualBoardLibrary boards{host};
-    VirtualBridgeSocket socket{host, VirtualBridgeSocket::Answer::Accept};
-    VirtualPanelBus panelBus;
-    FsuipcEmulator sim{&host};
+struct Bench : VirtualWorld {
     std::unique_ptr<TForm1> form;
 
     Bench()
@@ -50,8 +34,7 @@ struct Bench {
         panelBus.aircraft.set_tq_connected_seen(1);
         panelBus.aircraft.set_on_ground(1);
         boards.Plug(BoardKind::InterfaceKit, 100);
-        form = std::make_unique<TForm1>(
-            Ports{host, host, process, dialogs, files, boards, "/b", socket, panelBus, sim});
+        form = std::make_unique<TForm1>(MakePorts("/b"));
         host.Bind(form.get());
         form->FormCreate();
         host.RunFor(500);

@@ -6,18 +6,10 @@
 #include <map>
 #include <sstream>
 
-#include "app/TForm1.h"
-#include "app/TestHost.h"
-#include "app/VirtualDialogs.h"
-#include "app/VirtualProcessEnv.h"
-#include "boards/VirtualBoards.h"
+#include "app/VirtualWorld.h"
 #include "bridge/LittleEndian.h"
-#include "bridge/PanelBuses.h"
 #include "bridge/UpdateRecord.h"
-#include "bridge/VirtualBridgeSocket.h"
 #include "config/Convert.h"
-#include "config/MemoryFileSystem.h"
-#include "sim/FsuipcEmulator.h"
 
 namespace zrk {
 
@@ -75,15 +67,9 @@ std::string Number(double v)
 
 } // namespace
 
-struct ScenarioRunner::Impl {
-    TestHost host{kStartMs};
-    VirtualProcessEnv process;
-    VirtualDialogs dialogs;
-    MemoryFileSystem files;
-    VirtualBoardLibrary boards{host};
-    VirtualBridgeSocket socket{host, VirtualBridgeSocket::Answer::Accept};
-    VirtualPanelBus panelBus;
-    FsuipcEmulator sim{&host};
+struct ScenarioRunner::Impl : VirtualWorld {
+    Impl() : VirtualWorld(kStartMs) {}
+
     std::unique_ptr<TForm1> form;
     std::function<void(const std::string&)> out;
     bool trace = true;
@@ -287,8 +273,7 @@ std::string ScenarioRunner::Run(const std::string& text, const std::function<voi
 
     m.files.Put(std::string(kExeFolder) + "/CONFIG.INI", config);
     m.Hook();
-    m.form = std::make_unique<TForm1>(
-        Ports{m.host, m.host, m.process, m.dialogs, m.files, m.boards, kExeFolder, m.socket, m.panelBus, m.sim});
+    m.form = std::make_unique<TForm1>(m.MakePorts(kExeFolder));
     m.host.Bind(m.form.get());
     m.form->Memo1.OnLine = [&m](const std::string& l) { m.Emit("log " + l); };
     m.form->FormCreate();

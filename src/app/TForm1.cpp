@@ -169,6 +169,11 @@ void TForm1::ShowTrimTuning()
     UpDown5.Position = cfg.MOTOR_SPEED_MAX;
     UpDown6.Position = cfg.MOTOR_ACCELERATION;
     UpDown3.Position = cfg.TRIM_TIME_DELAY_BETWEEN_MOTION;
+    ShowTrimTuningLabels();
+}
+
+void TForm1::ShowTrimTuningLabels()
+{
     Label(40).Caption = cfg.TRIM_REVERSE_MOTOR_DIRECTION ? "1" : "0";
     Label(41).Caption = SafeFloatToStr(cfg.TRIM_NULL_ZONE);
     Label(44).Caption = SafeIntToStr(cfg.MOTOR_SPEED_MAX);

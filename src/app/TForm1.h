@@ -169,6 +169,8 @@ private:
     void CloseFsuipcLink();
     void StopMotorsForShutdown(bool throttlesToo);
     void ShowTrimTuning();
+    // The labels beside the trim tuning controls.
+    void ShowTrimTuningLabels();
     void LogCalibrationReminders();
     // Loads the bridge host from the bridge's own settings file.
     void ReadBridgeHost();

@@ -8,16 +8,9 @@
 
 namespace zrk {
 
-namespace {
-
 bool IsSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
 }
 
 std::string_view Trim(std::string_view s)
@@ -27,6 +20,13 @@ std::string_view Trim(std::string_view s)
     while (!s.empty() && IsSpace(s.back()))
         s.remove_suffix(1);
     return s;
+}
+
+namespace {
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
 }
 
 // Drops a leading "+" (std::from_chars accepts only "-"). False when what

@@ -9,6 +9,11 @@
 // locale the process or a loaded library has set.
 namespace zrk {
 
+// ASCII white space: space, tab, CR, LF, VT, FF.
+bool IsSpace(char c);
+// The text without white space at either end.
+std::string_view Trim(std::string_view s);
+
 // Decimal integer with optional surrounding whitespace and an optional sign.
 // Empty text, junk, trailing junk or a value outside 32 bits gives nullopt.
 std::optional<int32_t> ParseInt(std::string_view text);

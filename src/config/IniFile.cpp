@@ -1,28 +1,17 @@
 #include "config/IniFile.h"
 
+#include "config/Convert.h"
+
 namespace zrk {
 
 namespace {
 
 // ASCII only: profile files are byte strings, and the result must not
 // depend on the C locale.
-bool IsSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
 
 char ToLowerAscii(char c)
 {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string_view Trim(std::string_view s)
-{
-    while (!s.empty() && IsSpace(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && IsSpace(s.back()))
-        s.remove_suffix(1);
-    return s;
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b)

@@ -107,11 +107,7 @@ void TForm1::RetardLatch()
 void TForm1::ShowCycleDisplays()
 {
     Label(23).Caption = sb_lever_armed ? "S/B ARMED" : "S/B NOT ARMED";
-    Label(40).Caption = cfg.TRIM_REVERSE_MOTOR_DIRECTION ? "1" : "0";
-    Label(41).Caption = SafeFloatToStr(cfg.TRIM_NULL_ZONE);
-    Label(44).Caption = SafeIntToStr(cfg.MOTOR_SPEED_MAX);
-    Label(75).Caption = SafeIntToStr(cfg.MOTOR_ACCELERATION);
-    Label(78).Caption = SafeIntToStr(cfg.TRIM_TIME_DELAY_BETWEEN_MOTION);
+    ShowTrimTuningLabels();
 }
 
 void TForm1::BoundLeverCommands()

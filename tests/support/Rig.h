@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/TForm1.h"
+#include "app/VirtualWorld.h"
 #include "app/TestHost.h"
 #include "app/VirtualDialogs.h"
 #include "app/VirtualProcessEnv.h"
@@ -25,17 +25,9 @@ inline constexpr const char* kConfigPath = "/opt/zrk/CONFIG.INI";
 
 // The whole controller on virtual time with virtual boards, files,
 // processes and dialogs.
-struct Rig {
-    explicit Rig(uint64_t startMs = 1'000'000) : host(startMs) {}
+struct Rig : VirtualWorld {
+    explicit Rig(uint64_t startMs = 1'000'000) : VirtualWorld(startMs) {}
 
-    TestHost host;
-    VirtualProcessEnv process;
-    VirtualDialogs dialogs;
-    MemoryFileSystem files;
-    VirtualBoardLibrary boards{host};
-    VirtualBridgeSocket socket{host, VirtualBridgeSocket::Answer::Accept};
-    VirtualPanelBus panelBus;
-    FsuipcEmulator sim{&host};
     std::unique_ptr<TForm1> form;
 
     // Creates the controller and runs FormCreate; `config` is the text of
@@ -44,8 +36,7 @@ struct Rig {
     {
         if (config)
             files.Put(kConfigPath, *config);
-        form = std::make_unique<TForm1>(
-            Ports{host, host, process, dialogs, files, boards, kExeFolder, socket, panelBus, sim});
+        form = std::make_unique<TForm1>(MakePorts(kExeFolder));
         host.Bind(form.get());
         form->FormCreate();
         return *form;
