@@ -31,10 +31,10 @@ fi
 
 # One wine server for all the tests, instead of one started (and waited
 # for) by every test executable.
-wineserver -p </dev/null >/dev/null 2>&1
+wineserver -p </dev/null >/dev/null 2>&1 || true  # or one already runs
 trap 'wineserver -k || true' EXIT
 # The first wine program also starts wine's background services, which then
 # live as long as the server. Started here, away from ctest's output pipes,
 # they cannot keep ctest waiting for the end of a test's output.
-wine cmd /c exit </dev/null >/dev/null 2>&1
+wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 (cd "$dir" && ctest --output-on-failure -j"$(nproc)")

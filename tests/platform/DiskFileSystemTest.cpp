@@ -102,17 +102,5 @@ TEST(PlatformDiskFileSystem, ReplacedFileKeepsItsPermissions) {
 }
 #endif
 
-TEST(PlatformExecutableFolder, IsTheFolderOfTheRunningProgram) {
-    const std::string folder = ExecutableFolder();
-    ASSERT_FALSE(folder.empty());
-    EXPECT_NE(folder.back(), '/');
-    EXPECT_NE(folder.back(), '\\');
-#ifdef _WIN32
-    EXPECT_TRUE(fs::exists(fs::path(folder) / "zrk_platform_tests.exe"));
-#else
-    EXPECT_TRUE(fs::exists(fs::path(folder) / "zrk_platform_tests"));
-#endif
-}
-
 } // namespace
 } // namespace zrk
