@@ -3,8 +3,12 @@
 #include <QTimer>
 #include <cstddef>
 
+#include <array>
+
 class QButtonGroup;
+class QLabel;
 class QPlainTextEdit;
+class QSlider;
 
 namespace zrk {
 
@@ -25,6 +29,16 @@ private:
     TForm1& form_;
     QButtonGroup* aircraftType_ = nullptr;
     QPlainTextEdit* memo_ = nullptr;
+    // One row per lever: caption, slider, raw reading, value to the simulator.
+    struct LeverRow {
+        QLabel* caption = nullptr;
+        QSlider* slider = nullptr;
+        QLabel* raw = nullptr;
+        QLabel* toSim = nullptr;
+        int trackBar = 0, rawLabel = 0, toSimLabel = 0;
+    };
+    std::array<LeverRow, 10> levers_{};
+    QLabel* speedbrakeArmed_ = nullptr;
     QTimer refresh_;
     std::size_t shownLines_ = 0;
 };
