@@ -9,12 +9,11 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/Entry.h"
 #include "app/TForm1.h"
 #include "boards/VirtualBoards.h"
-#include "bridge/PanelBuses.h"
-#include "sim/FsuipcEmulator.h"
 #include "platform/Platform.h"
 #include "ui/MainWindow.h"
 #include "ui/QtBridgeSocket.h"
@@ -84,13 +83,19 @@ int main(int argc, char** argv)
     zrk::IDialogs& dialogs = headless ? static_cast<zrk::IDialogs&>(headlessDialogs) : windowDialogs;
 
     zrk::QtBridgeSocket socket;
-    // The bridge's data library is a Windows DLL; here its records stay zero.
-    zrk::BuiltInPanelBus panelBus;
-    // No flight simulator runs here: its interface module is emulated.
-    zrk::FsuipcEmulator simulator(clock.get());
-    simulator.recordWrites = false;
+    // What the bridge's data library reports before the log exists waits
+    // for it; the log starts during FormCreate.
+    zrk::TForm1* logForm = nullptr;
+    std::vector<std::string> earlyLog;
+    auto panelBus = zrk::MakePanelBus([&](const std::string& line) {
+        if (logForm)
+            logForm->Log(line);
+        else
+            earlyLog.push_back(line);
+    });
+    auto simulator = zrk::MakeSimulatorTransport(false, *clock);
     zrk::Ports ports{*clock,   loop,   *process, dialogs,  *files,
-                     boards,   zrk::ExecutableFolder(), socket,   panelBus, simulator};
+                     boards,   zrk::ExecutableFolder(), socket,   *panelBus, *simulator};
     zrk::TForm1 form(ports);
     loop.Bind(&form);
     if (headless) {
@@ -102,6 +107,10 @@ int main(int argc, char** argv)
     }
 
     form.FormCreate();
+    logForm = &form;
+    for (const std::string& line : earlyLog)
+        form.Log(line);
+    earlyLog.clear();
 
     std::unique_ptr<zrk::MainWindow> window;
     QTimer signalWatch;

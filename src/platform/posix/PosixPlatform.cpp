@@ -3,9 +3,11 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bridge/PanelBuses.h"
 #include "platform/posix/PosixClock.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/PosixProcessEnv.h"
+#include "sim/FsuipcEmulator.h"
 
 namespace zrk {
 
@@ -14,6 +16,17 @@ std::unique_ptr<IProcessEnv> MakeProcessEnv() { return std::make_unique<PosixPro
 std::unique_ptr<IClock> MakeSystemClock() { return std::make_unique<PosixClock>(); }
 
 std::unique_ptr<IFileSystem> MakeDiskFileSystem() { return std::make_unique<PosixFileSystem>(); }
+
+// The bridge's library is a Windows DLL: here its records stay zero.
+std::unique_ptr<IPanelBus> MakePanelBus(std::function<void(const std::string&)> /*log*/) {
+    return std::make_unique<BuiltInPanelBus>();
+}
+
+std::unique_ptr<IIpcTransport> MakeSimulatorTransport(bool /*emulate*/, IClock& clock) {
+    auto emulator = std::make_unique<FsuipcEmulator>(&clock);
+    emulator->recordWrites = false;
+    return emulator;
+}
 
 std::string ExecutableFolder() {
     std::vector<char> buffer(256);
