@@ -92,6 +92,15 @@ public:
     void PhidgetInterfaceKit2SensorChange(int index, int sensorValue);
     void PhidgetInterfaceKit1SensorChange(int index, int sensorValue);
 
+    // ---- drives, run by the main cycle ----
+    void Move_Stab_Trim_Wheel();
+    void Set_Elevator_Trim_Servo();
+    void Set_Rudder_Trim_Servo();
+    // The autothrottle lever drive with the speedbrake cycle.
+    void AutoThrottles();
+    // Sets throttle_override_n while the pilot holds a driven lever.
+    void DetectManualOverride();
+
     // ---- bridge ----
     void Send_Server_Message(const std::string& message) override;
     // Takes this tick's copies of the bridge's two data records.

@@ -28,12 +28,12 @@ void TForm1::mainTimer()
     ReportRoster();
     RetardLatch();
     ShowCycleDisplays();
-    // Drives, in this order: trim wheel, elevator and rudder trim servos,
-    // autothrottle levers with the speedbrake cycle. They come with the
-    // motor drives.
+    Move_Stab_Trim_Wheel();
+    Set_Elevator_Trim_Servo();
+    Set_Rudder_Trim_Servo();
+    AutoThrottles();
     BoundLeverCommands();
-    // Manual-override detection by motor current comes with the
-    // autothrottle drive; until then the flags stay as they are.
+    DetectManualOverride();
     SendLeverCommands();
     EngineFireLamps();
 }
