@@ -60,11 +60,6 @@ std::string Rest(const std::string& line, std::size_t words)
     return pos == std::string::npos ? std::string() : line.substr(pos);
 }
 
-std::string Number(double v)
-{
-    return SafeFloatToStr(v);
-}
-
 } // namespace
 
 struct ScenarioRunner::Impl : VirtualWorld {
@@ -100,7 +95,7 @@ struct ScenarioRunner::Impl : VirtualWorld {
         };
         boards.onCommand = [this](const VirtualBoardState& b, const BoardCommand& c) {
             Emit("board " + std::to_string(b.attached() ? b.deviceSerial : b.openedSerial()) + " "
-                 + BoardCommandName(c.op) + "[" + std::to_string(c.index) + "]=" + Number(c.value));
+                 + BoardCommandName(c.op) + "[" + std::to_string(c.index) + "]=" + SafeFloatToStr(c.value));
         };
     }
 

@@ -354,13 +354,18 @@ void TForm1::StopMotorsForShutdown(bool throttlesToo)
     }
 }
 
-void TForm1::FormClose()
+void TForm1::ReleaseHardware(bool throttlesToo)
 {
     ports_.loop.SetTimer(TimerId::Main, false, 100);
-    StopMotorsForShutdown(false);
+    StopMotorsForShutdown(throttlesToo);
     roster.RemoveSensorHandlers();
     roster.CloseAll();
     CloseFsuipcLink();
+}
+
+void TForm1::FormClose()
+{
+    ReleaseHardware(false);
 }
 
 void TForm1::FormDestroy()
@@ -369,11 +374,7 @@ void TForm1::FormDestroy()
         return;
     destroyed_ = true;
     Send_Server_Message("ZRK_TQ_CONNECTED=0");
-    ports_.loop.SetTimer(TimerId::Main, false, 100);
-    StopMotorsForShutdown(true);
-    roster.RemoveSensorHandlers();
-    roster.CloseAll();
-    CloseFsuipcLink();
+    ReleaseHardware(true);
     ports_.panelBus.Operation4();
     ports_.panelBus.Operation12();
     bridge.Close();

@@ -177,6 +177,9 @@ private:
     bool OpenFsuipcLink();
     void CloseFsuipcLink();
     void StopMotorsForShutdown(bool throttlesToo);
+    // Stops the main cycle and the motors, then closes every board and the
+    // simulator link; the steps window close and destruction share.
+    void ReleaseHardware(bool throttlesToo);
     void ShowTrimTuning();
     // The labels beside the trim tuning controls.
     void ShowTrimTuningLabels();

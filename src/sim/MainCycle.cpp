@@ -62,12 +62,12 @@ void TForm1::ReportRoster()
         }
     };
     BoardRoster& r = roster;
+    IBoard* const boards[] = {r.PhidgetInterfaceKit1.get(), r.PhidgetInterfaceKit2.get(),
+                              r.PhidgetMotorControl1.get(), r.PhidgetMotorControl2.get(),
+                              r.PhidgetMotorControl3.get(), r.PhidgetMotorControl4.get(),
+                              r.PhidgetMotorControl5.get(), r.PhidgetMotorControl6.get(), r.Servos.get()};
     int present = 0;
-    for (IBoard* b : {static_cast<IBoard*>(r.PhidgetInterfaceKit1.get()), static_cast<IBoard*>(r.PhidgetInterfaceKit2.get()),
-                      static_cast<IBoard*>(r.PhidgetMotorControl1.get()), static_cast<IBoard*>(r.PhidgetMotorControl2.get()),
-                      static_cast<IBoard*>(r.PhidgetMotorControl3.get()), static_cast<IBoard*>(r.PhidgetMotorControl4.get()),
-                      static_cast<IBoard*>(r.PhidgetMotorControl5.get()), static_cast<IBoard*>(r.PhidgetMotorControl6.get()),
-                      static_cast<IBoard*>(r.Servos.get())})
+    for (IBoard* b : boards)
         if (attached(*b))
             ++present;
     struct Role {
