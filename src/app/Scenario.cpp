@@ -1,6 +1,7 @@
 #include "app/Scenario.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -14,6 +15,16 @@
 namespace zrk {
 
 namespace {
+// A value as a board really received it; unlike the settings' text form,
+// a value that is no finite number shows as such.
+std::string TraceNumber(double v)
+{
+    if (std::isnan(v))
+        return "nan";
+    if (std::isinf(v))
+        return v > 0 ? "inf" : "-inf";
+    return SafeFloatToStr(v);
+}
 
 constexpr const char* kExeFolder = "/scenario";
 constexpr uint64_t kStartMs = 10'000'000;
@@ -95,7 +106,7 @@ struct ScenarioRunner::Impl : VirtualWorld {
         };
         boards.onCommand = [this](const VirtualBoardState& b, const BoardCommand& c) {
             Emit("board " + std::to_string(b.attached() ? b.deviceSerial : b.openedSerial()) + " "
-                 + BoardCommandName(c.op) + "[" + std::to_string(c.index) + "]=" + SafeFloatToStr(c.value));
+                 + BoardCommandName(c.op) + "[" + std::to_string(c.index) + "]=" + TraceNumber(c.value));
         };
     }
 

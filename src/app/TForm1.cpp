@@ -124,7 +124,10 @@ void TForm1::FormCreate()
     Log("Reading Serial Numbers - Completed");
 
     // 8. Everything else, the tuning controls and the calibration reminders.
-    LoadSettings(ini, LoadGroup::Main, cfg);
+    std::vector<std::string> corrections;
+    LoadSettings(ini, LoadGroup::Main, cfg, &corrections);
+    for (const std::string& line : corrections)
+        Log(line);
     p_pid_p.Text = cfg.PID_P;
     p_pid_i.Text = cfg.PID_I;
     p_pid_d.Text = cfg.PID_D;

@@ -1,7 +1,10 @@
 #include "boards/Roster.h"
 
+#include <cmath>
 #include <cstdint>
+#include <numeric>
 
+#include "boards/Channels.h"
 #include "config/Convert.h"
 
 namespace zrk {
@@ -212,12 +215,19 @@ void BoardRoster::Setup(IBoard& board, Fn&& fn)
 
 void BoardRoster::SetupTrimServo(IAdvancedServo& s, int port, double min, double max, double position)
 {
-    s.SetPositionMin(port, min);
-    s.SetPositionMax(port, max);
-    s.SetPosition(port, position);
+    s.SetPositionMin(port, RequireFinite(min, "servo position minimum"));
+    s.SetPositionMax(port, RequireFinite(max, "servo position maximum"));
+    s.SetPosition(port, RequireFinite(position, "servo position"));
     s.SetEngaged(port, true);
     s.SetSpeedRamping(port, true);
     s.SetVelocityLimit(port, 300);
+}
+
+double ServoMidpoint(double min, double max)
+{
+    const double mid = min + (max - min) / 2;
+    // Far-apart limits overflow the difference; the midpoint itself exists.
+    return std::isfinite(mid) ? mid : std::midpoint(min, max);
 }
 
 // ---- interface kits ----
@@ -279,7 +289,7 @@ void BoardRoster::PhidgetServo1Attach()
     LogBoard(*PhidgetServo1, true, " CPT Trim");
     Setup(*PhidgetServo1, [this] {
         SetupTrimServo(*PhidgetServo1, 0, 1, 180,
-                       cfg_.CPT_SERVO_MIN + (cfg_.CPT_SERVO_MAX - cfg_.CPT_SERVO_MIN) / 2);
+                       ServoMidpoint(cfg_.CPT_SERVO_MIN, cfg_.CPT_SERVO_MAX));
     });
 }
 void BoardRoster::PhidgetServo1Detach() { LogBoard(*PhidgetServo1, false, " CPT Trim"); }
@@ -289,7 +299,7 @@ void BoardRoster::PhidgetServo2Attach()
     LogBoard(*PhidgetServo2, true, " FO Trim");
     Setup(*PhidgetServo2, [this] {
         SetupTrimServo(*PhidgetServo2, 0, 1, 180,
-                       cfg_.FO_SERVO_MIN + (cfg_.FO_SERVO_MAX - cfg_.FO_SERVO_MIN) / 2);
+                       ServoMidpoint(cfg_.FO_SERVO_MIN, cfg_.FO_SERVO_MAX));
     });
 }
 void BoardRoster::PhidgetServo2Detach() { LogBoard(*PhidgetServo2, false, " FO Trim"); }
@@ -299,7 +309,7 @@ void BoardRoster::PhidgetServo3Attach()
     LogBoard(*PhidgetServo3, true, " Rudder Trim");
     Setup(*PhidgetServo3, [this] {
         SetupTrimServo(*PhidgetServo3, 0, cfg_.RUDDER_SERVO_MIN, cfg_.RUDDER_SERVO_MAX,
-                       cfg_.RUDDER_SERVO_MIN + (cfg_.RUDDER_SERVO_MAX - cfg_.RUDDER_SERVO_MIN) / 2);
+                       ServoMidpoint(cfg_.RUDDER_SERVO_MIN, cfg_.RUDDER_SERVO_MAX));
     });
 }
 void BoardRoster::PhidgetServo3_Detach() { LogBoard(*PhidgetServo3, false, " Rudder Trim"); }
@@ -364,19 +374,19 @@ void BoardRoster::ServosAttach()
         const int sbMin = cfg_.SPEEDBRAKE_SERVO_MIN;
         const int sbMax = cfg_.SPEEDBRAKE_SERVO_MAX;
         const Port ports[4] = {
-            {1, 180, cfg_.CPT_SERVO_MIN + (cfg_.CPT_SERVO_MAX - cfg_.CPT_SERVO_MIN) / 2},
-            {1, 180, cfg_.FO_SERVO_MIN + (cfg_.FO_SERVO_MAX - cfg_.FO_SERVO_MIN) / 2},
+            {1, 180, ServoMidpoint(cfg_.CPT_SERVO_MIN, cfg_.CPT_SERVO_MAX)},
+            {1, 180, ServoMidpoint(cfg_.FO_SERVO_MIN, cfg_.FO_SERVO_MAX)},
             {cfg_.RUDDER_SERVO_MIN, cfg_.RUDDER_SERVO_MAX,
-             cfg_.RUDDER_SERVO_MIN + (cfg_.RUDDER_SERVO_MAX - cfg_.RUDDER_SERVO_MIN) / 2},
+             ServoMidpoint(cfg_.RUDDER_SERVO_MIN, cfg_.RUDDER_SERVO_MAX)},
             // The lift's midpoint is taken in whole degrees, the half rounded toward zero.
             {double(sbMin), double(sbMax), double(int64_t(sbMin) + (int64_t(sbMax) - sbMin) / 2)},
         };
         IAdvancedServo& s = *Servos;
         for (int port = 0; port < 4; ++port) {
             s.SetEngaged(port, true);
-            s.SetPositionMin(port, ports[port].min);
-            s.SetPositionMax(port, ports[port].max);
-            s.SetPosition(port, ports[port].position);
+            s.SetPositionMin(port, RequireFinite(ports[port].min, "servo position minimum"));
+            s.SetPositionMax(port, RequireFinite(ports[port].max, "servo position maximum"));
+            s.SetPosition(port, RequireFinite(ports[port].position, "servo position"));
             s.SetSpeedRamping(port, true);
             s.SetVelocityLimit(port, 300);
         }

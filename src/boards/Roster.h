@@ -7,6 +7,10 @@
 
 namespace zrk {
 
+// The rest position of a trim indicator servo: halfway between its limits,
+// without overflow for limits far apart.
+double ServoMidpoint(double min, double max);
+
 // What the board roster needs from the controller around it.
 class RosterHost {
 public:

@@ -1,6 +1,7 @@
 #include "config/Settings.h"
 
 #include <algorithm>
+#include <limits>
 #include <type_traits>
 
 #include "config/Convert.h"
@@ -13,12 +14,18 @@ namespace {
 using T = SettingType;
 using G = LoadGroup;
 
+constexpr int kNoMin = std::numeric_limits<int>::min();
+constexpr int kNoMax = std::numeric_limits<int>::max();
+
 // One row per key: group, section, key, type, default, field, save order.
 #define ROW(group, section, key, type, def, save) \
-    SettingDef{G::group, section, #key, T::type, def, &Settings::key, save}
+    SettingDef{G::group, section, #key, T::type, def, &Settings::key, save, kNoMin, kNoMax}
+// An Int key with a range its value must stay in.
+#define ROWR(group, section, key, def, save, lo, hi) \
+    SettingDef{G::group, section, #key, T::Int, def, &Settings::key, save, lo, hi}
 // A key that also occurs in another section: its field carries the section.
 #define ROWF(group, section, key, field, type, def, save) \
-    SettingDef{G::group, section, key, T::type, def, &Settings::field, save}
+    SettingDef{G::group, section, key, T::type, def, &Settings::field, save, kNoMin, kNoMax}
 
 const char* const kSer = "PHIDGETS_SERIAL_NUMBERS";
 
@@ -172,7 +179,9 @@ const std::vector<SettingDef> kTable = {
     ROW(Main, "REVERSERS", REVERSER_2_NULL_ZONE, Int, "0", 0),
     ROW(Main, "REVERSERS", REVERSER_3_NULL_ZONE, Int, "0", 0),
     ROW(Main, "REVERSERS", REVERSER_4_NULL_ZONE, Int, "0", 0),
-    ROW(Main, "REVERSERS", FULL_REVERSE_VALUE, Int, "5900", 0),
+    // A magnitude: a negative value would turn reverse thrust into forward
+    // thrust, and the simulator's lever stops at 16383.
+    ROWR(Main, "REVERSERS", FULL_REVERSE_VALUE, "5900", 0, 0, 16383),
 
     ROW(Main, "USER", PARKING_BRAKE, Bool, "0", 0),
     ROWF(Main, "USER", "REVERSE_PARKING_BRAKE", USER_REVERSE_PARKING_BRAKE, Bool, "0", 0),
@@ -184,6 +193,7 @@ const std::vector<SettingDef> kTable = {
 };
 
 #undef ROW
+#undef ROWR
 #undef ROWF
 
 int ToInt(const std::string& text, const char* def)
@@ -226,13 +236,25 @@ const std::vector<SettingDef>& SettingsTable()
     return kTable;
 }
 
-void LoadSettings(const IniFile& ini, LoadGroup group, Settings& s)
+void LoadSettings(const IniFile& ini, LoadGroup group, Settings& s, std::vector<std::string>* corrections)
 {
     for (const SettingDef& d : kTable) {
         if (d.group != group)
             continue;
         const std::optional<std::string> text = ini.Read(d.section, d.key);
         Apply(d, text ? *text : std::string(d.defaultText), s);
+        if (auto* member = std::get_if<int Settings::*>(&d.field)) {
+            int& v = s.**member;
+            if (v < d.minValue || v > d.maxValue) {
+                const int was = v;
+                v = v < d.minValue ? d.minValue : d.maxValue;
+                if (corrections)
+                    corrections->push_back(std::string("CONFIG.INI [") + d.section + "] " + d.key + "="
+                                           + SafeIntToStr(was) + " is outside " + SafeIntToStr(d.minValue)
+                                           + ".." + SafeIntToStr(d.maxValue) + " - using "
+                                           + SafeIntToStr(v));
+            }
+        }
     }
     ApplyDerived(group, s);
 }

@@ -132,14 +132,20 @@ struct SettingDef {
     const char* defaultText;   // the value taken when the key is missing
     SettingField field;
     int saveOrder;             // position in the saved subset, 0 = never saved
+    // The accepted range of an Int setting. A value outside it is brought
+    // to the nearer end, and the load reports the correction.
+    int minValue;
+    int maxValue;
 };
 
 // Every key, in the order start-up reads them.
 const std::vector<SettingDef>& SettingsTable();
 
 // Reads the keys of one group into `s`; missing or malformed values take
-// their defaults.
-void LoadSettings(const IniFile& ini, LoadGroup group, Settings& s);
+// their defaults. A value outside its setting's range is brought into it,
+// with a line for the log added to `corrections` when given.
+void LoadSettings(const IniFile& ini, LoadGroup group, Settings& s,
+                  std::vector<std::string>* corrections = nullptr);
 // Sets every field to its default.
 void LoadDefaults(Settings& s);
 // Writes the saved subset, in its order, into `ini`.

@@ -43,7 +43,9 @@ double ScaleThrottle(int pos, int idle, int full)
 
 double ScaleReverser(int pos, int off, int idle, int full, int fullReverse)
 {
-    const double frv = fullReverse;
+    // A magnitude within the simulator's lever range: a negative one must
+    // not turn reverse thrust into forward thrust.
+    const double frv = fullReverse < 0 ? 0.0 : fullReverse > 16383 ? 16383.0 : double(fullReverse);
     double v = 0.0;
     if (full > off) {
         if (full != idle)

@@ -1,6 +1,7 @@
 // The 100 ms main cycle: fresh aircraft data, roster report, retard latch,
 // drives, and the change-driven exchange of lever commands with the
 // simulator.
+#include <algorithm>
 #include <cstring>
 
 #include "app/TForm1.h"
@@ -117,8 +118,11 @@ void TForm1::BoundLeverCommands()
         int32_t v = ThrottleOut(n);
         if (v > 16383)
             v = 16383;
-        if (v < -int64_t(cfg.FULL_REVERSE_VALUE))
-            v = -cfg.FULL_REVERSE_VALUE;
+        // The reverse limit is a magnitude; whatever the setting says, it
+        // never lifts the lower bound above 0 (that would be forward thrust).
+        const int32_t reverseLimit = std::clamp(cfg.FULL_REVERSE_VALUE, 0, 16383);
+        if (v < -reverseLimit)
+            v = -reverseLimit;
         if (airborne && v < 0)
             v = 0;
         ThrottleOut(n) = int16_t(v);

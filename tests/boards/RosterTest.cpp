@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 
 #include "config/DefaultConfig.h"
 #include "config/IniFile.h"
@@ -138,6 +139,30 @@ TEST(Roster, ServoBoardsTakeTheirStartingPositions)
     rig.host.RunFor(10);
     ASSERT_EQ(cpt->commands.size(), 6u);
     EXPECT_EQ(cpt->commands[2], (BoardCommand{Op::Position, 0, 90}));
+}
+
+TEST(Roster, ServoLimitsFarApartStillGiveAFiniteRestPosition)
+{
+    // The difference of the limits overflows; the rest position must not.
+    Rig rig;
+    rig.boards.Plug(BoardKind::AdvancedServo, kRudder);
+    rig.boards.Plug(BoardKind::AdvancedServo, kMulti);
+    rig.Start(Config({{S, "SERVO3_RUDDER_TRIM", "303"}, {S, "MULTI_SERVOS", "305"},
+                      {"TRIM", "RUDDER_SERVO_MIN", "1e308"}, {"TRIM", "RUDDER_SERVO_MAX", "-1e308"}}));
+    rig.host.RunFor(10);
+    for (int serial : {kRudder, kMulti}) {
+        bool positioned = false;
+        for (const BoardCommand& c : rig.boards.Find(serial)->commands) {
+            EXPECT_TRUE(std::isfinite(c.value)) << serial << " " << BoardCommandName(c.op);
+            if (c.op == Op::Position && c.index == (serial == kMulti ? 2 : 0)) {
+                EXPECT_EQ(c.value, 0.0);
+                positioned = true;
+            }
+        }
+        EXPECT_TRUE(positioned) << serial;
+    }
+    EXPECT_EQ(ServoMidpoint(20, 160), 90);
+    EXPECT_EQ(ServoMidpoint(10, 21), 15.5);
 }
 
 TEST(Roster, SimpleServosAreOnlyEngagedAndChosenByTheirTypeFlag)

@@ -53,6 +53,23 @@ TEST(LeverScaling, ReverserFollowsItsCalibration)
             << c.pos << " " << c.off << " " << c.idle << " " << c.full;
 }
 
+TEST(LeverScaling, AReverserNeverCommandsMoreThanTheLeverRangeNorForwardThrust)
+{
+    // OFF 100, IDLE 150, FULL 600; the full-reverse magnitude as the file
+    // may hold it.
+    const struct {
+        int pos, fullReverse;
+        int32_t r;
+    } cases[] = {
+        {600, -5900, 0}, {375, -5900, 0}, {120, -5900, 0},
+        {600, 40000, 16383}, {375, 40000, 8192},
+        {600, 0, 0}, {600, 16383, 16383},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(RoundHalfEven(ScaleReverser(c.pos, 100, 150, 600, c.fullReverse)), c.r)
+            << c.pos << " " << c.fullReverse;
+}
+
 TEST(LeverScaling, SpeedbrakeArmWindow)
 {
     const struct {

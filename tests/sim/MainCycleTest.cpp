@@ -75,6 +75,40 @@ TEST(MainCycle, CommandsAreBoundedBeforeSending)
     }
 }
 
+TEST(MainCycle, AFullReverseValueOutOfRangeIsCorrectedAndNeverGivesForwardThrust)
+{
+    const struct {
+        const char* value;
+        int16_t reverser;      // the full reverse lever's command
+        const char* logLine;
+    } cases[] = {
+        {"-5900", 0, "CONFIG.INI [REVERSERS] FULL_REVERSE_VALUE=-5900 is outside 0..16383 - using 0"},
+        {"40000", -16383, "CONFIG.INI [REVERSERS] FULL_REVERSE_VALUE=40000 is outside 0..16383 - using 16383"},
+    };
+    for (const auto& k : cases) {
+        Rig rig;
+        rig.boards.Plug(BoardKind::InterfaceKit, kKit, {}, 8);
+        rig.panelBus.aircraft.set_on_ground(1);
+        rig.panelBus.aircraft.set_tq_connected_seen(1);
+        rig.Start(Config({{"PHIDGETS_SERIAL_NUMBERS", "INTERFACE1", "100"},
+                          {"REVERSERS", "FULL_REVERSE_VALUE", k.value}, {"REVERSERS", "REVERSER_1_OFF", "100"},
+                          {"REVERSERS", "REVERSER_1_IDLE", "150"}, {"REVERSERS", "REVERSER_1_FULL", "600"}}));
+        EXPECT_TRUE(rig.Logged(k.logLine)) << k.value;
+        // No lever moved: nothing but zero may reach the throttle offsets.
+        rig.host.RunFor(500);
+        for (const FsuipcWrite& w : rig.sim.Writes())
+            for (const char* offset : {"0x088C", "0x0924", "0x09BC", "0x0A54", "0x52FA", "0x52FC"})
+                EXPECT_EQ(w.Text().find(std::string(offset) + " 2 "), std::string::npos)
+                    << k.value << ": " << w.Text();
+        // Full reverse on the ground.
+        rig.sim.ClearWrites();
+        rig.boards.Find(kKit)->Sensor(4, 600);
+        rig.host.RunFor(100);
+        EXPECT_EQ(rig.form->throttle_out_1, k.reverser) << k.value;
+        EXPECT_LE(rig.form->throttle_out_1, 0) << k.value;
+    }
+}
+
 TEST(MainCycle, AForwardCommandFirstResetsAReversedEngineLever)
 {
     Cycle c;
