@@ -63,17 +63,26 @@ void BridgeChannel::OnSessionClosed()
 
 void BridgeChannel::OnDataAvailable()
 {
-    // Reads until the socket has nothing more waiting, so the channel does
-    // not depend on the socket announcing leftover bytes again. It stops
-    // once the bridge has ordered the controller to quit.
+    // Takes every complete record out of the stream as soon as it is there,
+    // in order. The socket announces bytes only when they arrive, so the
+    // channel reads until nothing is left; after kMaxReadsPerEvent reads it
+    // hands the rest to a later event, so that a flood cannot hold up the
+    // timers, yet nothing waits for the bridge to send again. It stops for
+    // good once the bridge has ordered the controller to quit.
     try {
         const auto read = [this](uint8_t* buffer, std::size_t max) {
             return socket_.Receive(buffer, max);
         };
         const auto onRecord = [this](const uint8_t* record) { OnRecord(record); };
-        for (int i = 0; i < kMaxReadsPerEvent && !quitOrdered_; ++i) {
+        int reads = 0;
+        while (!quitOrdered_) {
             if (receiver_.OnDataAvailable(read, onRecord) <= 0)
+                break;   // nothing left, or a failed read
+            if (++reads == kMaxReadsPerEvent) {
+                if (!quitOrdered_)
+                    socket_.PostDataAvailable();
                 break;
+            }
         }
     } catch (const std::exception& e) {
         if (onError_)

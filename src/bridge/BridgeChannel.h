@@ -16,8 +16,8 @@ class BridgeChannel {
 public:
     static constexpr uint16_t kDefaultPort = 698;
     static constexpr const char* kDefaultHost = "127.0.0.1";
-    // Reads handled per data event at most; the socket announces bytes
-    // still waiting with a further event.
+    // Reads handled per data event at most; what is still waiting then is
+    // read in a further event that the channel posts itself.
     static constexpr int kMaxReadsPerEvent = 64;
 
     // Binds the socket's events to this channel (and unbinds them when the

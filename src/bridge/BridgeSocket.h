@@ -25,12 +25,19 @@ public:
     // Reads up to `max` received bytes: the count, 0 when none is waiting,
     // -1 on error.
     virtual long Receive(uint8_t* buffer, std::size_t max) = 0;
+    // Raises OnDataAvailable once more, from the event loop after the
+    // events already waiting there, if received bytes are still unread by
+    // then. The socket announces bytes only when they arrive, so a reader
+    // that stops before it has read everything asks for this. Requests made
+    // before that event runs raise it once.
+    virtual void PostDataAvailable() = 0;
 
     // A connection attempt finished; `error` is 0 on success.
     std::function<void(int error)> OnConnected;
     // The connection closed (by the peer or by a failure).
     std::function<void()> OnClosed;
-    // Received bytes are waiting.
+    // Bytes have arrived. Bytes left unread are not announced again until
+    // more arrive (see PostDataAvailable).
     std::function<void()> OnDataAvailable;
 };
 

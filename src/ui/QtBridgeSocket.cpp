@@ -10,6 +10,10 @@ namespace zrk {
 
 QtBridgeSocket::QtBridgeSocket()
 {
+    // Unbounded by default. While the buffer is full the socket takes no
+    // more from the system, and it takes again once a read empties it; the
+    // channel reads until it is empty.
+    socket_.setReadBufferSize(kReadBufferSize);
     QObject::connect(&socket_, &QTcpSocket::connected, [this] {
         wasConnected_ = true;
         SetSocketOptions();
@@ -90,6 +94,23 @@ long QtBridgeSocket::Receive(uint8_t* buffer, std::size_t max)
 {
     const qint64 n = socket_.read(reinterpret_cast<char*>(buffer), qint64(max));
     return n < 0 ? -1 : long(n);
+}
+
+void QtBridgeSocket::PostDataAvailable()
+{
+    // QTcpSocket raises readyRead only for newly received bytes. The call is
+    // bound to the socket object, so it is dropped if the socket goes first.
+    if (dataEventPosted_)
+        return;
+    dataEventPosted_ = true;
+    QMetaObject::invokeMethod(
+        &socket_,
+        [this] {
+            dataEventPosted_ = false;
+            if (socket_.bytesAvailable() > 0 && OnDataAvailable)
+                OnDataAvailable();
+        },
+        Qt::QueuedConnection);
 }
 
 } // namespace zrk

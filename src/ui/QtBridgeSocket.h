@@ -2,12 +2,15 @@
 #include <QTcpSocket>
 
 #include "bridge/BridgeSocket.h"
+#include "bridge/UpdateRecord.h"
 
 namespace zrk {
 
 // The bridge connection on a QTcpSocket: a raw stream with keep-alive on
 // and linger 0, so that closing resets the connection at once. Events
-// arrive on the GUI thread.
+// arrive on the GUI thread. The socket's read buffer is bounded, so a bridge
+// that sends faster than the controller reads is held back by the network
+// rather than growing the controller's memory.
 class QtBridgeSocket : public IBridgeSocket {
 public:
     QtBridgeSocket();
@@ -18,11 +21,21 @@ public:
     bool Connected() const override;
     bool Send(const uint8_t* data, std::size_t size) override;
     long Receive(uint8_t* buffer, std::size_t max) override;
+    void PostDataAvailable() override;
+
+    // Bytes the socket holds at most of what it has received and not yet
+    // handed out: about 64 KB, a few data events' worth of records. A whole
+    // number of records: while the bridge sends faster than the controller
+    // reads, the socket refills what was read, whole records, so a full
+    // buffer ends where a record ends and no read stops inside one (a read
+    // that happened to stop at 19 bytes would be dropped by the stream rules).
+    static constexpr qint64 kReadBufferSize = 180 * qint64(kRecordSize);
 
 private:
     void SetSocketOptions();
     QTcpSocket socket_;
     bool wasConnected_ = false;
+    bool dataEventPosted_ = false;
 };
 
 } // namespace zrk

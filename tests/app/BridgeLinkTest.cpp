@@ -113,6 +113,33 @@ TEST(BridgeLink, TheQuitOrderEndsTheProgramOnlyWhenSpelledExactly)
     EXPECT_TRUE(rig.dialogs.questions.empty());
 }
 
+TEST(BridgeLink, ABurstEndingInTheQuitOrderEndsTheProgramAtOnce)
+{
+    // The bridge writes many records at once; nothing more comes after the
+    // quit order. Read buffers as the Qt socket has them: unbounded, and the
+    // bounded one of the program.
+    for (std::size_t readBuffer : {std::size_t(0), 180 * kRecordSize}) {
+        for (int records : {100, 2000}) {
+            Rig rig;
+            rig.process.processes = {"C:\\B\\NET_BRIDGE.EXE"};
+            rig.socket.SetReadBufferSize(readBuffer);
+            rig.Start();
+            rig.host.RunFor(10);
+            std::vector<uint8_t> bytes;
+            for (int i = 1; i < records; ++i) {
+                const RecordBytes r = EncodeMessage("SOME_VALUE=" + std::to_string(i));
+                bytes.insert(bytes.end(), r.begin(), r.end());
+            }
+            const RecordBytes kill = EncodeMessage("KILL_TQ_CONTROLLER=1");
+            bytes.insert(bytes.end(), kill.begin(), kill.end());
+            rig.socket.Deliver(bytes.data(), bytes.size());
+            rig.host.RunPending();   // no time passes
+            EXPECT_TRUE(rig.host.Terminated()) << records << " records, buffer " << readBuffer;
+            EXPECT_EQ(rig.process.killed, std::vector<std::string>{"C:\\B\\NET_BRIDGE.EXE"});
+        }
+    }
+}
+
 TEST(BridgeLink, ARecordInPiecesIsProcessedOnceAndAPartialOneIsDroppedOnReconnect)
 {
     Rig rig;

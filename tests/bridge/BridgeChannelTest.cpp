@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -141,6 +142,83 @@ TEST(BridgeChannel, ReadsEverythingWaitingInOneEventAndActsOnceOnAQuitOrder)
     r.host.RunPending();
     EXPECT_EQ(r.quitOrders, 1);
     EXPECT_EQ(r.socket.ReadRequests(), (std::vector<std::size_t>{357, 357}));
+}
+
+// `n` records back to back: n - 1 others, then the quit order.
+std::vector<uint8_t> BurstEndingInQuit(std::size_t n)
+{
+    std::vector<uint8_t> bytes;
+    for (std::size_t i = 0; i + 1 < n; ++i) {
+        const RecordBytes rec = EncodeMessage("ENGINE_N1=" + std::to_string(i));
+        bytes.insert(bytes.end(), rec.begin(), rec.end());
+    }
+    const RecordBytes kill = EncodeMessage("KILL_TQ_CONTROLLER=1");
+    bytes.insert(bytes.end(), kill.begin(), kill.end());
+    return bytes;
+}
+
+TEST(BridgeChannel, EveryRecordOfABurstIsTakenWithoutWaitingForMoreData)
+{
+    // The socket announces bytes once, when they arrive; a bounded read
+    // buffer takes more only when a read has emptied it. A buffer of whole
+    // records stays aligned to them; one of 1000 bytes ends inside records,
+    // so reads there ask for what is missing. (A refill that left exactly
+    // 19 bytes for one read would lose them by the stream rules; these
+    // sizes never do.)
+    struct Case {
+        std::size_t records;
+        std::size_t readBuffer;   // 0: unbounded
+    };
+    const Case cases[] = {
+        {64, 0},    {65, 0},     {100, 0},
+        {1000, 0},  {100, 357},  {100, 1000},
+        {1000, 3 * kRecordSize}, {1000, 180 * kRecordSize},   // the Qt socket's
+    };
+    for (const Case& c : cases) {
+        ChannelRig r;
+        r.Connect();
+        r.socket.SetReadBufferSize(c.readBuffer);
+        // Every data event, announced or posted by the channel, reads a
+        // bounded number of times, so a burst never holds up the timers.
+        std::size_t mostReads = 0;
+        auto announce = r.socket.OnDataAvailable;
+        r.socket.OnDataAvailable = [&] {
+            const std::size_t before = r.socket.ReadRequests().size();
+            announce();
+            mostReads = std::max(mostReads, r.socket.ReadRequests().size() - before);
+        };
+        const std::vector<uint8_t> burst = BurstEndingInQuit(c.records);
+        r.socket.Deliver(burst.data(), burst.size());
+        r.host.RunPending();
+        EXPECT_EQ(r.quitOrders, 1) << c.records << " records, buffer " << c.readBuffer;
+        EXPECT_EQ(r.socket.Waiting(), 0u) << c.records << " records, buffer " << c.readBuffer;
+        EXPECT_LE(mostReads, std::size_t(BridgeChannel::kMaxReadsPerEvent));
+        // Each read asked for what was missing of one record only.
+        for (std::size_t asked : r.socket.ReadRequests())
+            EXPECT_LE(asked, kRecordSize);
+    }
+}
+
+TEST(BridgeChannel, RecordsOfRepeatedBurstsAreTakenInOrderAsTheyArrive)
+{
+    // Bursts of 100 records (one of them the quit order's name in lower
+    // case, which must be read as a record of its own), each let through
+    // the event loop; the quit order in the fifth is acted on at once.
+    ChannelRig r;
+    r.Connect();
+    for (int burst = 0; burst < 5; ++burst) {
+        std::vector<uint8_t> bytes = BurstEndingInQuit(100);
+        if (burst < 4) {
+            const RecordBytes lower = EncodeMessage("kill_tq_controller=1");
+            std::copy(lower.begin(), lower.end(), bytes.end() - long(kRecordSize));
+        }
+        r.socket.Deliver(bytes.data(), bytes.size());
+        r.host.RunPending();
+        EXPECT_EQ(r.socket.Waiting(), 0u) << burst;
+        EXPECT_EQ(r.channel.Receiver().Held(), 0u) << burst;
+        EXPECT_EQ(r.quitOrders, burst == 4 ? 1 : 0) << burst;
+    }
+    EXPECT_EQ(r.channel.Receiver().LastRecord(), EncodeMessage("KILL_TQ_CONTROLLER=1"));
 }
 
 TEST(BridgeChannel, APartialRecordDoesNotSurviveAReconnection)

@@ -219,6 +219,28 @@ TEST_F(BridgeLoopback, TheQuitOrderEndsTheControllerOnlyWhenCompleteAndSpelledEx
     EXPECT_TRUE(dialogs.questions.empty());
 }
 
+TEST_F(BridgeLoopback, ABurstEndingInTheQuitOrderEndsTheControllerAtOnce)
+{
+    ASSERT_NO_FATAL_FAILURE(StartAndWaitForConnection());
+
+    // One write of 100 records, more than one data event reads; nothing
+    // follows the quit order. (Small enough to reach the controller's side
+    // whole, so no read can end inside a record.)
+    QByteArray burst;
+    for (int i = 1; i < 100; ++i) {
+        const RecordBytes r = EncodeMessage("SOME_VALUE=" + std::to_string(i));
+        burst.append(reinterpret_cast<const char*>(r.data()), qsizetype(r.size()));
+    }
+    const RecordBytes kill = EncodeMessage("KILL_TQ_CONTROLLER=1");
+    burst.append(reinterpret_cast<const char*>(kill.data()), qsizetype(kill.size()));
+    bridge.Send(reinterpret_cast<const uint8_t*>(burst.constData()), std::size_t(burst.size()));
+
+    // Generous for a loaded machine; the controller needs milliseconds.
+    const Outcome o = RunUntil([] { return false; }, 5000);
+    EXPECT_EQ(o, Outcome::Ended);
+    EXPECT_EQ(process.killRequests, std::vector<std::string>{"NET_BRIDGE.exe"});
+}
+
 TEST_F(BridgeLoopback, TheWatchdogReconnectsToARestartedBridge)
 {
     ASSERT_NO_FATAL_FAILURE(StartAndWaitForConnection());
