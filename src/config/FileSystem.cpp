@@ -2,6 +2,14 @@
 
 namespace zrk {
 
+std::optional<std::string> IFileSystem::ReadFile(const std::string& path)
+{
+    FileRead file = Read(path, kMaxSettingsFileBytes);
+    if (file.status != FileRead::Status::Read)
+        return std::nullopt;
+    return std::move(file.bytes);
+}
+
 std::string JoinPath(const std::string& folder, const std::string& name)
 {
     if (folder.empty())

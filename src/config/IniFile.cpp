@@ -72,9 +72,13 @@ std::string WithoutLineBreaks(std::string_view s)
 
 } // namespace
 
-IniFile IniFile::Parse(std::string_view text)
+IniFile IniFile::Parse(std::string_view bytes)
 {
     IniFile file;
+    DecodedText decoded = DecodeText(bytes);
+    file.encoding_ = decoded.encoding;
+    file.tail_ = std::move(decoded.tail);
+    const std::string_view text = decoded.text;
     std::size_t pos = 0;
     while (pos < text.size()) {
         const std::size_t nl = text.find('\n', pos);
@@ -203,7 +207,9 @@ std::string IniFile::Text() const
         out += line.text;
         out += line.eol;
     }
-    return out;
+    if (encoding_ == TextEncoding::Bytes && tail_.empty())
+        return out;
+    return EncodeText(encoding_, out, tail_);
 }
 
 } // namespace zrk

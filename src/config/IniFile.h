@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "config/TextEncoding.h"
+
 namespace zrk {
 
 // A profile (.ini) file held as its lines, read and written the way the
@@ -16,6 +18,9 @@ namespace zrk {
 // - Writing touches only the line it changes or adds; every other line,
 //   including its line terminator, stays byte for byte as it was, so a
 //   hand-edited file keeps its comments and layout.
+// - A file with a byte-order mark (UTF-8, UTF-16 little- or big-endian) is
+//   read as text in that encoding and written back in it, mark included;
+//   names and values are then handled as UTF-8.
 class IniFile {
 public:
     IniFile() = default;   // empty file
@@ -35,7 +40,8 @@ public:
     // structure cannot be broken; an empty key is not written.
     void Write(std::string_view section, std::string_view key, std::string_view value);
 
-    std::string Text() const;   // serialised file bytes
+    std::string Text() const;   // serialised file bytes, in the file's encoding
+    TextEncoding Encoding() const { return encoding_; }
 
 private:
     struct Line {
@@ -57,6 +63,8 @@ private:
     void InsertLine(std::size_t pos, std::string text);
 
     std::vector<Line> lines_;
+    TextEncoding encoding_ = TextEncoding::Bytes;
+    std::string tail_;   // an odd last byte of a UTF-16 file
 };
 
 } // namespace zrk

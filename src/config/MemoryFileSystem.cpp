@@ -13,19 +13,28 @@ std::string MemoryFileSystem::Normal(const std::string& path)
 
 bool MemoryFileSystem::Exists(const std::string& path)
 {
-    return files_.count(Normal(path)) != 0;
+    const std::string p = Normal(path);
+    return files_.count(p) != 0 || special_.count(p) != 0;
 }
 
-std::optional<std::string> MemoryFileSystem::ReadFile(const std::string& path)
+FileRead MemoryFileSystem::Read(const std::string& path, std::size_t maxBytes)
 {
-    auto it = files_.find(Normal(path));
+    const std::string p = Normal(path);
+    if (special_.count(p) != 0)
+        return {FileRead::Status::Refused, {}, p + " is not a regular file"};
+    auto it = files_.find(p);
     if (it == files_.end())
-        return std::nullopt;
-    return it->second;
+        return {FileRead::Status::Missing, {}, {}};
+    if (it->second.size() > maxBytes)
+        return {FileRead::Status::Refused, {},
+                p + " is larger than " + std::to_string(maxBytes) + " bytes"};
+    return {FileRead::Status::Read, it->second, {}};
 }
 
 std::string MemoryFileSystem::WriteFileAtomic(const std::string& path, const std::string& bytes)
 {
+    if (special_.count(Normal(path)) != 0)
+        return "cannot replace " + path + ": not a regular file";
     switch (failure_) {
     case Failure::WriteTemp:
         return "cannot write " + path + ".tmp: no space left on device";
@@ -37,6 +46,22 @@ std::string MemoryFileSystem::WriteFileAtomic(const std::string& path, const std
     files_[Normal(path)] = bytes;
     ++writes_;
     return {};
+}
+
+std::vector<std::string> MemoryFileSystem::RemoveStaleTemporaries(const std::string& path)
+{
+    const std::string prefix = Normal(path) + ".tmp-";
+    std::vector<std::string> removed;
+    for (auto it = files_.lower_bound(prefix); it != files_.end() && it->first.starts_with(prefix);) {
+        const std::string_view suffix = std::string_view(it->first).substr(prefix.size());
+        if (!suffix.empty() && suffix.find_first_not_of("0123456789") == std::string_view::npos) {
+            removed.push_back(it->first);
+            it = files_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return removed;
 }
 
 } // namespace zrk

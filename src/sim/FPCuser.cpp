@@ -194,7 +194,8 @@ bool FPCuser::ProcessQueue(int32_t& result)
 // Copies the replies to their destinations. The server hands the block
 // back as it was queued; anything else (an unknown kind, a request running
 // past the block, a read that is not the next one queued or has changed its
-// size) stops the walk. Replies copied before that point stay copied.
+// size, a block that ends before every queued read) stops the walk and
+// fails the exchange. Replies copied before that point stay copied.
 bool FPCuser::Unpack()
 {
     std::size_t pos = 0;
@@ -203,7 +204,8 @@ bool FPCuser::Unpack()
         ipc::Request req;
         switch (ipc::ReadRequest(viewStart_, ipc::kBlockSize, pos, req)) {
         case ipc::Step::End:
-            return true;
+            // A read left out got no reply: its destination holds an old value.
+            return nextRead == reads_.size();
         case ipc::Step::Garbled:
             return false;
         case ipc::Step::Request:

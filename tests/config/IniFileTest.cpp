@@ -131,6 +131,45 @@ TEST(IniFile, WriteCannotBreakTheFileStructure)
     EXPECT_EQ(IniFile::Parse(ini.Text()).Read("S", "K"), "two  lines");
 }
 
+// The UTF-16 form of ASCII text, with its mark.
+std::string Utf16(const std::string& ascii, bool bigEndian = false)
+{
+    std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char c : ascii) {
+        out += bigEndian ? '\0' : c;
+        out += bigEndian ? c : '\0';
+    }
+    return out;
+}
+
+TEST(IniFile, FilesWithAByteOrderMarkAreReadAndWrittenInTheirEncoding)
+{
+    const std::string plain = "[AIRCRAFT]\r\nTYPE=747\r\n\r\n[TRIM]\r\nPID_P=5000\r\n";
+    const std::string changed = "[AIRCRAFT]\r\nTYPE=747\r\n\r\n[TRIM]\r\nPID_P=42\r\nPID_I=\xC3\xA9\r\n";
+    struct Case {
+        const char* name;
+        std::string before, after;
+        TextEncoding encoding;
+    };
+    const Case cases[] = {
+        {"UTF-8", "\xEF\xBB\xBF" + plain, "\xEF\xBB\xBF" + changed, TextEncoding::Utf8Bom},
+        {"UTF-16 LE", Utf16(plain), Utf16(changed.substr(0, changed.size() - 4)) + std::string("\xE9\0\r\0\n\0", 6),
+         TextEncoding::Utf16Le},
+        {"UTF-16 BE", Utf16(plain, true), Utf16(changed.substr(0, changed.size() - 4), true) + std::string("\0\xE9\0\r\0\n", 6),
+         TextEncoding::Utf16Be},
+    };
+    for (const Case& c : cases) {
+        IniFile ini = IniFile::Parse(c.before);
+        EXPECT_EQ(ini.Encoding(), c.encoding) << c.name;
+        EXPECT_EQ(ini.Text(), c.before) << c.name;
+        EXPECT_EQ(ini.Read("AIRCRAFT", "TYPE"), "747") << c.name;
+        ini.Write("TRIM", "PID_P", "42");
+        ini.Write("TRIM", "PID_I", "\xC3\xA9");
+        EXPECT_EQ(ini.Text(), c.after) << c.name;
+        EXPECT_EQ(IniFile::Parse(ini.Text()).Read("TRIM", "PID_I"), "\xC3\xA9") << c.name;
+    }
+}
+
 TEST(IniFile, JunkInputIsKeptAndStaysUsable)
 {
     uint32_t seed = 12345;
@@ -142,6 +181,8 @@ TEST(IniFile, JunkInputIsKeptAndStaysUsable)
             const char alphabet[] = {'[', ']', '=', '\r', '\n', '\0', ' ', '"', '/', ';', 'a', '\xff'};
             junk += (round == 0) ? 'x' : alphabet[(seed >> 16) % sizeof alphabet];
         }
+        if (round % 3 == 1)
+            junk.insert(0, "\xFF\xFE");   // the same junk as UTF-16
         IniFile ini = IniFile::Parse(junk);
         ASSERT_EQ(ini.Text(), junk);
         ini.Write("Z", "K", "v");

@@ -17,7 +17,7 @@
 #include <functional>
 #include <string>
 
-#include "app/EventLoop.h"
+#include "ports/EventLoop.h"
 #include "bridge/BridgeChannel.h"
 #include "bridge/RecordAssembler.h"
 #include "bridge/UpdateRecord.h"

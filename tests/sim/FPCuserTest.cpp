@@ -475,6 +475,7 @@ TEST_F(FpcLink, GarbledBlockStopsUnpackingWithinBounds)
         {"read grown within the block", [](uint8_t* b, std::size_t) { Store32(b + 42, 4000); }, 1},
         {"read shrunk", [](uint8_t* b, std::size_t) { Store32(b + 8, 2); }, 0},
         {"token changed", [](uint8_t* b, std::size_t) { Store32(b + 12, 1); }, 0},
+        {"block ends before the last read", [](uint8_t* b, std::size_t) { Store32(b + 34, 0); }, 1},
         {"extra read appended",
          [](uint8_t* b, std::size_t) {
              Store32(b + 54, 1);
