@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "app/Clock.h"
-#include "app/ProcessEnv.h"
+#include "ports/Clock.h"
+#include "ports/ProcessEnv.h"
 #include "bridge/PanelBus.h"
 #include "config/FileSystem.h"
 #include "sim/IpcTransport.h"
@@ -31,5 +31,25 @@ std::unique_ptr<IIpcTransport> MakeSimulatorTransport(bool emulate, IClock& cloc
 // The folder that holds the running executable, without a trailing
 // separator; "." when the operating system does not tell.
 std::string ExecutableFolder();
+
+// Stop signals. Installs handlers that turn SIGINT, SIGTERM and SIGHUP (on
+// Windows SIGINT, SIGTERM and SIGBREAK) into a request the program polls,
+// and ignores SIGPIPE, so that a standard output nobody reads any more
+// cannot kill the program. Called first thing in main: a signal that
+// comes during start-up must not kill the program half-way.
+void InstallStopSignalHandlers();
+// Whether a stop signal has arrived; it stays set once it has.
+bool StopRequested();
+
+// Opens the null device on standard input, output or error where the
+// program was started with one of them closed, so that no file or socket
+// opened later takes its number and receives what was meant for the stream.
+void ProtectStandardStreams();
+
+// Writes `line` and a newline to standard output without ever blocking the
+// caller: a line the output cannot take now (a pipe whose reader went away
+// or does not read, a suspended terminal) is dropped, whole or in part.
+// Returns whether the whole line was written.
+bool WriteStandardOutputLine(const std::string& line);
 
 } // namespace zrk

@@ -291,5 +291,34 @@ TEST(Entry, TheBridgeIsLaunchedOnlyWhenItIsNotRunning)
     EXPECT_EQ(host.NowMs(), 1'002'000u);
 }
 
+TEST(Entry, AStopRequestCutsTheStartupWaitsShort)
+{
+    TestHost host;
+    uint64_t stopAt = UINT64_MAX;
+    StoppableClock clock(host, [&] { return host.NowMs() >= stopAt; }, 20);
+    VirtualProcessEnv env;
+    // Without a request the bridge gets its full two seconds.
+    EXPECT_TRUE(EnsureBridgeRunning(env, clock));
+    EXPECT_EQ(host.NowMs(), 1'002'000u);
+    // A request half a second in ends the wait at the next look.
+    stopAt = host.NowMs() + 500;
+    EXPECT_TRUE(EnsureBridgeRunning(env, clock));
+    EXPECT_EQ(host.NowMs(), 1'002'500u);
+    // From then on no sleep waits at all.
+    clock.Sleep(1000);
+    EXPECT_EQ(host.NowMs(), 1'002'500u);
+
+    // A tick count that does not move still lets the sleep end on time.
+    struct StuckClock : IClock {
+        uint64_t slept = 0;
+        uint32_t TickCount() override { return 7; }
+        void Sleep(uint32_t ms) override { slept += ms; }
+        LocalTime Now() override { return {}; }
+    } stuck;
+    StoppableClock overStuck(stuck, [] { return false; }, 30);
+    overStuck.Sleep(1000);
+    EXPECT_EQ(stuck.slept, 1000u);
+}
+
 } // namespace
 } // namespace zrk::test

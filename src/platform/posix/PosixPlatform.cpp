@@ -1,6 +1,13 @@
 #include "platform/Platform.h"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <csignal>
 #include <vector>
 
 #include "bridge/PanelBuses.h"
@@ -10,6 +17,24 @@
 #include "sim/FsuipcEmulator.h"
 
 namespace zrk {
+
+namespace {
+
+volatile std::sig_atomic_t g_stopRequested = 0;
+
+void OnStopSignal(int) { g_stopRequested = 1; }
+
+void Handle(int signal, void (*handler)(int), bool keepIgnored) {
+    struct sigaction now {};
+    if (keepIgnored && sigaction(signal, nullptr, &now) == 0 && now.sa_handler == SIG_IGN) return;
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(signal, &action, nullptr);
+}
+
+} // namespace
 
 std::unique_ptr<IProcessEnv> MakeProcessEnv() { return std::make_unique<PosixProcessEnv>(); }
 
@@ -41,6 +66,47 @@ std::string ExecutableFolder() {
         }
         buffer.resize(buffer.size() * 2);
     }
+}
+
+void InstallStopSignalHandlers() {
+    // A program started with SIGHUP ignored (nohup) was asked to outlive
+    // its terminal: that stays so.
+    Handle(SIGHUP, OnStopSignal, true);
+    Handle(SIGINT, OnStopSignal, false);
+    Handle(SIGTERM, OnStopSignal, false);
+    // A write to a pipe without reader fails with EPIPE instead.
+    Handle(SIGPIPE, SIG_IGN, false);
+}
+
+bool StopRequested() { return g_stopRequested != 0; }
+
+void ProtectStandardStreams() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // open() takes the lowest free number: this one.
+        const int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (opened != fd && opened >= 0) close(opened);
+    }
+}
+
+bool WriteStandardOutputLine(const std::string& line) {
+    std::string text = line;
+    text += '\n';
+    const char* p = text.data();
+    std::size_t left = text.size();
+    while (left > 0) {
+        pollfd out{STDOUT_FILENO, POLLOUT, 0};
+        const int ready = poll(&out, 1, 0);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0 || (out.revents & POLLOUT) == 0 || (out.revents & (POLLERR | POLLNVAL)) != 0) return false;
+        // Room for one more write is room for PIPE_BUF bytes: no write blocks.
+        const ssize_t n = write(STDOUT_FILENO, p, std::min<std::size_t>(left, PIPE_BUF));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
 }
 
 } // namespace zrk

@@ -1,5 +1,7 @@
 #include "platform/Platform.h"
 
+#include <csignal>
+#include <cstdio>
 #include <utility>
 #include <vector>
 
@@ -16,6 +18,18 @@
 #include "sim/FsuipcEmulator.h"
 
 namespace zrk {
+
+namespace {
+
+volatile std::sig_atomic_t g_stopRequested = 0;
+
+void OnStopSignal(int signal) {
+    g_stopRequested = 1;
+    // The C runtime resets a signal to its default before calling its handler.
+    std::signal(signal, OnStopSignal);
+}
+
+} // namespace
 
 std::unique_ptr<IProcessEnv> MakeProcessEnv() { return std::make_unique<Win32ProcessEnv>(); }
 
@@ -46,6 +60,27 @@ std::string ExecutableFolder() {
         }
         buffer.resize(buffer.size() * 2);
     }
+}
+
+void InstallStopSignalHandlers() {
+    // Windows has neither SIGHUP nor SIGPIPE; Ctrl+Break raises SIGBREAK.
+    std::signal(SIGINT, OnStopSignal);
+    std::signal(SIGTERM, OnStopSignal);
+    std::signal(SIGBREAK, OnStopSignal);
+}
+
+bool StopRequested() { return g_stopRequested != 0; }
+
+// Files and sockets opened later get handles of their own, never the
+// numbers of the C runtime's standard streams: nothing to protect.
+void ProtectStandardStreams() {}
+
+bool WriteStandardOutputLine(const std::string& line) {
+    const bool written = std::fwrite(line.data(), 1, line.size(), stdout) == line.size()
+                         && std::fputc('\n', stdout) != EOF && std::fflush(stdout) == 0;
+    // A failed line is dropped; the next one is tried afresh.
+    std::clearerr(stdout);
+    return written;
 }
 
 } // namespace zrk
