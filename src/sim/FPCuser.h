@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/Clock.h"
+#include "ports/Clock.h"
 #include "sim/IpcTransport.h"
 
 namespace zrk {

@@ -7,7 +7,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "app/Clock.h"
+#include "ports/Clock.h"
 #include "sim/IpcBlock.h"
 #include "sim/IpcTransport.h"
 
@@ -99,7 +99,9 @@ public:
     // Whether served writes are recorded; a long-running program that never
     // reads them back turns it off.
     bool recordWrites = true;
-    // Every write request served, in order.
+    // Every write request served, in order: the newest kKeptWrites at
+    // least, so that a long run that never clears them keeps its memory.
+    static constexpr std::size_t kKeptWrites = 4096;
     const std::vector<FsuipcWrite>& Writes() const { return writes_; }
     void ClearWrites() { writes_.clear(); }
     // Sends attempted (failed ones too), and exchanges served.

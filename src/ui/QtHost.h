@@ -4,8 +4,8 @@
 #include <array>
 #include <functional>
 
-#include "app/Dialogs.h"
-#include "app/EventLoop.h"
+#include "ports/Dialogs.h"
+#include "ports/EventLoop.h"
 
 namespace zrk {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/ProcessEnv.h"
+#include "ports/ProcessEnv.h"
 
 namespace zrk {
 namespace {

@@ -3,7 +3,7 @@
 #include <string>
 #include <sys/types.h>
 
-#include "app/ProcessEnv.h"
+#include "ports/ProcessEnv.h"
 
 namespace zrk {
 

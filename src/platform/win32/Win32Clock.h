@@ -1,5 +1,5 @@
 #pragma once
-#include "app/Clock.h"
+#include "ports/Clock.h"
 
 namespace zrk {
 

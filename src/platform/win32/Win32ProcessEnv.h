@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "app/ProcessEnv.h"
+#include "ports/ProcessEnv.h"
 
 namespace zrk {
 

@@ -1,4 +1,4 @@
-#include "app/ProcessEnv.h"
+#include "ports/ProcessEnv.h"
 
 namespace zrk {
 
