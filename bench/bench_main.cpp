@@ -2,7 +2,9 @@
 // simulator. Run: build/zrk-tq-bench
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <memory>
 
 #include "app/Scenario.h"
@@ -90,6 +92,174 @@ void BM_LeverEvents(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * 2);
 }
 BENCHMARK(BM_LeverEvents);
+
+// A 747 quadrant with every lever motor board attached, the autothrottle
+// driving all four levers and override detection on.
+struct DrivenBench : VirtualWorld {
+    std::unique_ptr<TForm1> form;
+
+    DrivenBench()
+    {
+        IniFile ini = IniFile::Parse(DefaultConfigText());
+        const char* s = "PHIDGETS_SERIAL_NUMBERS";
+        ini.Write("AIRCRAFT", "TYPE", "747");
+        ini.Write(s, "INTERFACE1", "100");
+        ini.Write(s, "INTERFACE1_PBRAKE_STAB", "101");
+        ini.Write(s, "MOTOR1_SPEEDBRAKE", "201");
+        ini.Write(s, "MOTOR2_THROTTLES_1_2", "202");
+        ini.Write(s, "MOTOR3_THROTTLES_3_4", "203");
+        ini.Write(s, "MOTOR_THROTTLE_1_SINGLE", "205");
+        ini.Write(s, "MOTOR_THROTTLE_2_SINGLE", "206");
+        ini.Write("THROTTLES", "ENABLE_MANUAL_OVERRIDE", "1");
+        for (int n = 1; n <= 4; ++n) {
+            ini.Write("THROTTLES", "THROTTLE_" + std::to_string(n) + "_IDLE", n <= 2 ? "100" : "900");
+            ini.Write("THROTTLES", "THROTTLE_" + std::to_string(n) + "_FULL", n <= 2 ? "900" : "100");
+        }
+        files.Put("/b/CONFIG.INI", ini.Text());
+        socket.recordSent = false;
+        sim.recordWrites = false;
+        AircraftSnapshot& a = panelBus.aircraft;
+        a.set_tq_connected_seen(1);
+        a.set_on_ground(1);
+        a.set_autothrottle_mode(1);
+        a.set_at_engaged_left(1);
+        a.set_at_engaged_right(1);
+        a.set_at_full_left(100);
+        a.set_at_full_right(100);
+        a.set_at_command_left(90);
+        a.set_at_command_right(90);
+        boards.Plug(BoardKind::InterfaceKit, 100);
+        boards.Plug(BoardKind::InterfaceKit, 101);
+        for (int serial : {201, 202, 203, 205, 206})
+            boards.Plug(BoardKind::MotorControl, serial);
+        form = std::make_unique<TForm1>(MakePorts("/b"));
+        host.Bind(form.get());
+        form->FormCreate();
+        host.RunFor(500);
+        for (int serial : {202, 203})
+            for (double& c : boards.Find(serial)->current)
+                c = 0.1;
+        ClearRecords();
+    }
+    void ClearRecords()
+    {
+        panelBus.operations.clear();
+        for (VirtualBoardState* b : boards.Controls())
+            b->ClearCommands();
+    }
+};
+
+void BM_DrivenTick(benchmark::State& state)
+{
+    DrivenBench b;
+    int pos = 0;
+    for (auto _ : state) {
+        // The levers never arrive: every motor is commanded each tick.
+        pos = (pos + 1) % 400;
+        for (int n = 1; n <= 4; ++n)
+            b.form->TrackBar(n).Position = n <= 2 ? 100 + pos : 900 - pos;
+        b.form->mainTimer();
+        if (b.panelBus.operations.size() > 100000)
+            b.ClearRecords();
+    }
+}
+BENCHMARK(BM_DrivenTick);
+
+// Every drive at work: levers driven with override detection, the trim
+// wheel tracking a moving trim, the speedbrake deploying, and the five
+// servos (three indicators, the latch, the four-channel board) moving.
+void BM_FullBusyTick(benchmark::State& state)
+{
+    DrivenBench b;
+    const char* s = "PHIDGETS_SERIAL_NUMBERS";
+    // The trim wheel, speedbrake latch and indicator boards.
+    b.boards.Plug(BoardKind::MotorControl, 204);
+    for (int serial : {301, 302, 303, 304, 305})
+        b.boards.Plug(BoardKind::AdvancedServo, serial);
+    IniFile ini = IniFile::Parse(b.files.Files().at("/b/CONFIG.INI"));
+    ini.Write(s, "MOTOR_TRIM", "204");
+    ini.Write(s, "SERVO1_CPT_TRIM", "301");
+    ini.Write(s, "SERVO2_FO_TRIM", "302");
+    ini.Write(s, "SERVO3_RUDDER_TRIM", "303");
+    ini.Write(s, "SERVO4_SPEEDBRAKE", "304");
+    ini.Write(s, "MULTI_SERVOS", "305");
+    ini.Write("SPEEDBRAKE", "SPEEDBRAKE_INSTALLED", "1");
+    ini.Write("SPEEDBRAKE", "SPEEDBRAKE_DN", "100");
+    ini.Write("SPEEDBRAKE", "SPEEDBRAKE_ARM", "300");
+    ini.Write("SPEEDBRAKE", "SPEEDBRAKE_UP", "800");
+    ini.Write("SPEEDBRAKE", "SPEEDBRAKE_MAX_DEPLOY_TIME", "2000000000");
+    // A fresh controller on the richer quadrant.
+    b.form->FormClose();
+    b.form->FormDestroy();
+    b.files.Put("/b/CONFIG.INI", ini.Text());
+    b.form = std::make_unique<TForm1>(b.MakePorts("/b"));
+    b.host.Bind(b.form.get());
+    b.form->FormCreate();
+    b.host.RunFor(500);
+    b.panelBus.aircraft.set_trim_track_request(1);
+    b.form->Button7Click();   // deploy, never arriving
+    int16_t trim = 0;
+    int pos = 0;
+    for (auto _ : state) {
+        pos = (pos + 1) % 400;
+        for (int n = 1; n <= 4; ++n)
+            b.form->TrackBar(n).Position = n <= 2 ? 100 + pos : 900 - pos;
+        b.form->TrackBar(9).Position = 400;
+        trim = int16_t((trim + 37) % 16000);
+        b.panelBus.simulator.set_stab_trim_value(trim);
+        b.panelBus.simulator.set_rudder_trim_value(int16_t(trim - 8000));
+        b.form->mainTimer();
+    }
+    // Proof that the drives were at work.
+    state.counters["trim_cmds"] = double(b.boards.Find(204)->commands.size());
+    state.counters["latch_cmds"] = double(b.boards.Find(304)->commands.size());
+    state.counters["cpt_cmds"] = double(b.boards.Find(301)->commands.size());
+}
+BENCHMARK(BM_FullBusyTick);
+
+long ResidentKb()
+{
+    long kb = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        long pages = 0, resident = 0;
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) == 2)
+            kb = resident * 4;
+        std::fclose(f);
+    }
+    return kb;
+}
+
+// Ten minutes of virtual time in which each of the eight inputs of the main
+// card changes 1000 times a second, while every lever is driven. Reports
+// the wall time per tick (events included), the largest number of
+// simulator exchanges in one tick and the growth of resident memory over
+// the last nine minutes.
+void BM_EventStorm(benchmark::State& state)
+{
+    for (auto _ : state) {
+        DrivenBench b;
+        VirtualBoardState* kit = b.boards.Find(100);
+        int maxExchanges = 0;
+        long rssAfterFirstMinute = 0;
+        const int ticks = 10 * 60 * 10;
+        const auto start = std::chrono::steady_clock::now();
+        for (int t = 0; t < ticks; ++t) {
+            for (int e = 0; e < 100; ++e)
+                for (int i = 0; i < 8; ++i)
+                    kit->Sensor(i, (t * 100 + e * 13 + i * 101) % 1001);
+            const int before = b.sim.Exchanges();
+            b.host.RunFor(100);
+            maxExchanges = std::max(maxExchanges, b.sim.Exchanges() - before);
+            if (t == 600)
+                rssAfterFirstMinute = ResidentKb();
+        }
+        const double wall = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
+        state.counters["us_per_tick"] = wall / ticks;
+        state.counters["max_exchanges_per_tick"] = maxExchanges;
+        state.counters["rss_growth_kb"] = double(ResidentKb() - rssAfterFirstMinute);
+    }
+}
+BENCHMARK(BM_EventStorm)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // One hour of controller time: levers moving every second, the bridge and
 // simulator exchanging. Reports virtual time over wall time.

@@ -33,6 +33,16 @@ TForm1::TForm1(const Ports& ports)
     Label(60).Caption = "FLAPS UNKNOWN";
     roster.PhidgetInterfaceKit2->OnSensorChange = [this](int i, int v) { PhidgetInterfaceKit2SensorChange(i, v); };
     roster.PhidgetInterfaceKit1->OnSensorChange = [this](int i, int v) { PhidgetInterfaceKit1SensorChange(i, v); };
+    roster.PhidgetInterfaceKit2->OnInputChange = [this](int i, bool s) { PhidgetInterfaceKit2InputChange(i, s); };
+    roster.PhidgetInterfaceKit1->OnInputChange = [this](int i, bool s) { PhidgetInterfaceKit1InputChange(i, s); };
+    // The switch indicators: fuel control switches 1..4, parking brake.
+    for (int n : {46, 53, 54, 55})
+        Label(n).Caption = "RUN";
+    Label(58).Caption = "SET";
+    // The trim wheel's direction, shown while it turns.
+    Label(33).Caption = "FWD";
+    Label(34).Caption = "BKD";
+    Label(33).Visible = Label(34).Visible = false;
     LoadDefaults(cfg);
     for (int n = 11; n <= 12; ++n)
         TrackBar(n).Min = n == 11 ? -16383 : -1745;
@@ -58,8 +68,14 @@ std::string TForm1::ConfigPath() const
 void TForm1::ReadBridgeHost()
 {
     SERVER_IP_ADDRESS = "127.0.0.1";
-    if (auto text = ports_.files.ReadFile(kBridgeConfigPath)) {
-        const IniFile bridge = IniFile::Parse(*text);
+    const FileRead file = ports_.files.Read(kBridgeConfigPath, kMaxSettingsFileBytes);
+    if (file.status == FileRead::Status::Refused) {
+        startupWarnings_.push_back("Bridge settings not used: " + file.problem + ". The bridge is looked for at "
+                                   + SERVER_IP_ADDRESS + ".");
+        return;
+    }
+    if (file.status == FileRead::Status::Read) {
+        const IniFile bridge = IniFile::Parse(file.bytes);
         if (auto host = bridge.Read("SERVER", "SERVER_IP_ADDRESS"))
             SERVER_IP_ADDRESS = *host;
     }
@@ -68,7 +84,12 @@ void TForm1::ReadBridgeHost()
 IniFile TForm1::OpenConfig()
 {
     const std::string path = ConfigPath();
-    if (!ports_.files.Exists(path)) {
+    // Temporary files of saves that an earlier run did not finish.
+    for (const std::string& leftover : ports_.files.RemoveStaleTemporaries(path))
+        startupWarnings_.push_back("Removed " + leftover + ", left over from an interrupted save.");
+
+    FileRead file = ports_.files.Read(path, kMaxSettingsFileBytes);
+    if (file.status == FileRead::Status::Missing) {
         const std::string error = ports_.files.WriteFileAtomic(path, DefaultConfigText());
         if (!error.empty()) {
             // Run as a fresh installation would, on the default file's values.
@@ -76,12 +97,17 @@ IniFile TForm1::OpenConfig()
                                        + "). Running on the default settings.");
             return IniFile::Parse(DefaultConfigText());
         }
+        file = ports_.files.Read(path, kMaxSettingsFileBytes);
     }
-    if (auto text = ports_.files.ReadFile(path))
-        return IniFile::Parse(*text);
-    startupWarnings_.push_back("CONFIG.INI could not be read (" + path
-                               + "). Running on the built-in defaults.");
-    return IniFile();
+    if (file.status == FileRead::Status::Read)
+        return IniFile::Parse(file.bytes);
+    // Not a settings file (a FIFO, a device, far too large) or unreadable:
+    // run as a fresh installation would, and leave the file alone; saving
+    // refuses to replace it.
+    startupWarnings_.push_back("Settings file not used: "
+                               + (file.problem.empty() ? path + " disappeared" : file.problem)
+                               + ". Running on the default settings; the file is left as it is.");
+    return IniFile::Parse(DefaultConfigText());
 }
 
 void TForm1::FormCreate()
@@ -142,6 +168,12 @@ void TForm1::FormCreate()
     if (is747)
         LoadSettings(ini, LoadGroup::Board747, cfg);
     roster.OpenBoards(is747);
+    leverMotors = roster.LeverMotorChannels();
+    trimMotor = roster.TrimMotorChannel();
+    speedbrakeHardware = roster.SpeedbrakeChannels();
+    cptIndicator = roster.IndicatorChannels(0);
+    foIndicator = roster.IndicatorChannels(1);
+    rudderIndicator = roster.IndicatorChannels(2);
 
     // 10. The file is closed: `ini` is a copy.
     // 11. Lever commands.
@@ -304,19 +336,18 @@ bool TForm1::Save_Config()
     cfg.PID_D = p_pid_d.Text;
 
     const std::string path = ConfigPath();
-    IniFile ini;
-    if (ports_.files.Exists(path)) {
-        auto text = ports_.files.ReadFile(path);
-        if (!text) {
-            // Writing now would replace the user's file with the saved
-            // subset alone.
-            const std::string msg = "Settings not saved: " + path + " could not be read.";
-            Log(msg);
-            ports_.dialogs.ShowError(msg);
-            return false;
-        }
-        ini = IniFile::Parse(*text);
+    IniFile ini;   // a missing file is created with the saved subset
+    const FileRead file = ports_.files.Read(path, kMaxSettingsFileBytes);
+    if (file.status == FileRead::Status::Refused) {
+        // Writing now would replace the user's file (or whatever stands in
+        // its place) with the saved subset alone.
+        const std::string msg = "Settings not saved: " + file.problem + ".";
+        Log(msg);
+        ports_.dialogs.ShowError(msg);
+        return false;
     }
+    if (file.status == FileRead::Status::Read)
+        ini = IniFile::Parse(file.bytes);   // keeps the file's encoding
     StoreSavedSettings(cfg, ini);
     const std::string error = ports_.files.WriteFileAtomic(path, ini.Text());
     if (!error.empty()) {
@@ -338,29 +369,19 @@ bool TForm1::FormCloseQuery()
     return Save_Config();
 }
 
-void TForm1::StopMotorsForShutdown(bool throttlesToo)
+void TForm1::StopMotorsForShutdown()
 {
-    try {
-        if (cfg.MOTOR_TRIM > 0 && roster.PhidgetMotorControl4->Attached())
-            roster.PhidgetMotorControl4->SetVelocity(cfg.MOTOR_NUMBER, 0);
-    } catch (const BoardError&) {
-        // A board that vanished has stopped its motors with it.
-    }
-    if (!throttlesToo)
-        return;
-    try {
-        if (cfg.MOTOR2_THROTTLES_1_2 > 0 && roster.PhidgetMotorControl2->Attached()) {
-            roster.PhidgetMotorControl2->SetVelocity(cfg.THROTTLE_1_MOTOR_CHANNEL, 0);
-            roster.PhidgetMotorControl2->SetVelocity(cfg.THROTTLE_2_MOTOR_CHANNEL, 0);
-        }
-    } catch (const BoardError&) {
-    }
+    // Every motor the program drives stops before its board is closed: a
+    // motor left running would drive its lever into the stop after the
+    // program has gone.
+    trimMotor.SetVelocity(0);
+    StopLeverMotors(leverMotors);
 }
 
-void TForm1::ReleaseHardware(bool throttlesToo)
+void TForm1::ReleaseHardware()
 {
     ports_.loop.SetTimer(TimerId::Main, false, 100);
-    StopMotorsForShutdown(throttlesToo);
+    StopMotorsForShutdown();
     roster.RemoveSensorHandlers();
     roster.CloseAll();
     CloseFsuipcLink();
@@ -368,7 +389,7 @@ void TForm1::ReleaseHardware(bool throttlesToo)
 
 void TForm1::FormClose()
 {
-    ReleaseHardware(false);
+    ReleaseHardware();
 }
 
 void TForm1::FormDestroy()
@@ -377,7 +398,7 @@ void TForm1::FormDestroy()
         return;
     destroyed_ = true;
     Send_Server_Message("ZRK_TQ_CONNECTED=0");
-    ReleaseHardware(true);
+    ReleaseHardware();
     ports_.panelBus.Operation4();
     ports_.panelBus.Operation12();
     bridge.Close();

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "app/CalibrationDialogs.h"
-#include "app/Clock.h"
-#include "app/Dialogs.h"
-#include "app/EventLoop.h"
-#include "app/ProcessEnv.h"
+#include "ports/Clock.h"
+#include "ports/Dialogs.h"
+#include "ports/EventLoop.h"
+#include "ports/ProcessEnv.h"
 #include "app/WindowModel.h"
 #include "boards/Board.h"
 #include "boards/Roster.h"
@@ -17,10 +17,16 @@
 #include "bridge/BridgeSocket.h"
 #include "bridge/PanelBus.h"
 #include "bridge/Snapshots.h"
+#include "drives/AutoThrottle.h"
+#include "drives/Speedbrake.h"
+#include "drives/TrimIndicators.h"
+#include "drives/TrimWheel.h"
 #include "config/FileSystem.h"
 #include "config/Settings.h"
+#include "inputs/InterfaceCard.h"
 #include "sim/FPCuser.h"
 #include "sim/IpcTransport.h"
+#include "sim/LeverSender.h"
 
 namespace zrk {
 
@@ -92,12 +98,28 @@ public:
     void PhidgetInterfaceKit2SensorChange(int index, int sensorValue);
     void PhidgetInterfaceKit1SensorChange(int index, int sensorValue);
 
+    // ---- switch inputs ----
+    // Digital input changes of the main interface card and of the second
+    // board: `state` true when the contact closed.
+    void PhidgetInterfaceKit2InputChange(int index, bool state);
+    void PhidgetInterfaceKit1InputChange(int index, bool state);
+
     // ---- drives, run by the main cycle ----
     void Move_Stab_Trim_Wheel();
     void Set_Elevator_Trim_Servo();
     void Set_Rudder_Trim_Servo();
     // The autothrottle lever drive with the speedbrake cycle.
     void AutoThrottles();
+    AutoThrottleInputs GatherAutoThrottleInputs() const;
+    // The speedbrake drive's cycle, run inside AutoThrottles.
+    void SpeedbrakeCycle();
+    // The "SpeedBrake Test" buttons: Deploy, Retract, Stop, UP and DN.
+    void Button7Click();
+    void Button8Click();
+    void Button9Click();
+    void Button2Click();
+    void Button3Click();
+    void ShowSpeedbrake(const SpeedbrakeReadouts& r);
     // Sets throttle_override_n while the pilot holds a driven lever.
     void DetectManualOverride();
 
@@ -128,20 +150,25 @@ public:
     // Last accepted rounded lever values, for the change test.
     std::array<int32_t, 4> last_throttle_value{}, last_reverser_value{};
     bool sb_lever_armed = false;
-    // Autothrottle mode-3 hold.
-    bool retard_latch = false;
-    uint32_t retard_latch_since = 0;
+    // The autothrottle lever drive, with its mode-3 hold (retard latch).
+    AutoThrottle autoThrottle;
+    // The motors of the levers, as the roster wires them.
+    LeverMotors leverMotors;
+    // The stabiliser trim wheel and its motor.
+    TrimWheel trimWheel;
+    MotorChannel trimMotor;
+    // The motorised speedbrake lever, its motor and latch.
+    Speedbrake speedbrake;
+    SpeedbrakeHardware speedbrakeHardware;
+    // The captain's, first officer's and rudder trim indicators.
+    IndicatorServos cptIndicator, foIndicator, rudderIndicator;
     // Set while the pilot holds throttle lever n against its motor.
     std::array<uint8_t, 4> throttle_override{};
 
-    // Send bookkeeping of the main cycle: taken this tick, and last sent.
-    std::array<int16_t, 4> throttle_send{}, throttle_sent{};
-    std::array<uint8_t, 4> throttle_override_prev{};
-    int16_t spoiler_arm_send = 0, spoiler_send = 0, spoiler_arm_sent = 0, spoiler_sent = 0;
+    // Send bookkeeping of the main cycle.
+    LeverSender sender;
     uint32_t hw_check_tick = 0;
     int32_t FsuipcResult = 0;
-    // The simulator's engine 1 and 2 throttle levers, as last read.
-    int16_t engine_l_throttle_pos = 0, engine_r_throttle_pos = 0;
 
     // The simulator link.
     FPCuser fsuipc;
@@ -172,14 +199,23 @@ public:
     UpDownModel UpDown1, UpDown2, UpDown3, UpDown5, UpDown6;
     // The engine-fire lamps of the "Eng Fire" panel.
     ShapeModel Shape3{13881029}, Shape4{13881029};
+    // Status lamps: fuel control switches 1..4 and the parking brake.
+    ShapeModel fuel1{13881029}, fuel2{13881029}, fuel3{13881029}, fuel4{13881029}, parkingbrake{13881029};
+    ShapeModel& fuel(int n) { return n == 1 ? fuel1 : n == 2 ? fuel2 : n == 3 ? fuel3 : fuel4; }
+    // Motor currents of throttles 1 and 2, in the "Manual Override" panel.
+    LabelModel current1, current2;
+    // The speedbrake latch lamps under "Latch".
+    ShapeModel Shape1{8421504}, Shape2{8421504};
+    // The simulator's throttle 1 and 2 positions.
+    LabelModel engine_l_throttle_pos, engine_r_throttle_pos;
 
 private:
     bool OpenFsuipcLink();
     void CloseFsuipcLink();
-    void StopMotorsForShutdown(bool throttlesToo);
-    // Stops the main cycle and the motors, then closes every board and the
+    void StopMotorsForShutdown();
+    // Stops the main cycle and every motor, then closes every board and the
     // simulator link; the steps window close and destruction share.
-    void ReleaseHardware(bool throttlesToo);
+    void ReleaseHardware();
     void ShowTrimTuning();
     // The labels beside the trim tuning controls.
     void ShowTrimTuningLabels();
@@ -194,7 +230,10 @@ private:
     // False when the event ends here (a locked-out reverser).
     bool ReverserBlock(int n, int sensorValue);
     void SpeedbrakeBlock(int sensorValue, bool followsAlways);
-    void FlapBlock(int sensorValue);
+    // The flap detent windows depend on the card that delivered the event.
+    void FlapBlock(int sensorValue, InterfaceCard card);
+    // Reports one switch change to the bridge and colours its label.
+    void SwitchChanged(InterfaceCard card, int index, bool closed);
     // Puts a reading on a lever's track bar, shows it in its raw label and
     // returns the track bar's position.
     int RawPosition(int trackBar, int rawLabel, int sensorValue, bool follows);
@@ -205,7 +244,6 @@ private:
     void ShowCycleDisplays();
     void BoundLeverCommands();
     void SendLeverCommands();
-    void SendEngineThrottle(int n);
     void EngineFireLamps();
     void LogValue(const char* label, int value);
 

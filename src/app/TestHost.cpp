@@ -49,6 +49,32 @@ void TestHost::RunPending()
     }
 }
 
+void TestHost::SetPeriodicStep(uint32_t periodMs, std::function<void(uint64_t)> step)
+{
+    if (periodMs == 0 || !step) {
+        stepPeriod_ = 0;
+        step_ = nullptr;
+        return;
+    }
+    stepPeriod_ = periodMs;
+    step_ = std::move(step);
+    stepLast_ = now_;
+    stepDue_ = now_ + periodMs;
+}
+
+void TestHost::RunStep()
+{
+    now_ = std::max(now_, stepDue_);
+    const uint64_t elapsed = now_ - stepLast_;
+    stepLast_ = now_;
+    // Steps that fell due while a handler slept are covered by this one.
+    while (stepDue_ <= now_)
+        stepDue_ += stepPeriod_;
+    // A copy: the step may turn itself off or replace itself.
+    const std::function<void(uint64_t)> step = step_;
+    step(elapsed);
+}
+
 bool TestHost::FireNextDue(uint64_t limit)
 {
     int next = -1;
@@ -56,6 +82,10 @@ bool TestHost::FireNextDue(uint64_t limit)
         const Slot& s = timers_[i];
         if (s.enabled && s.due <= limit && (next < 0 || s.due < timers_[next].due))
             next = i;
+    }
+    if (stepPeriod_ > 0 && stepDue_ <= limit && (next < 0 || stepDue_ <= timers_[next].due)) {
+        RunStep();
+        return true;
     }
     if (next < 0)
         return false;

@@ -5,8 +5,8 @@
 #include <functional>
 #include <mutex>
 
-#include "app/Clock.h"
-#include "app/EventLoop.h"
+#include "ports/Clock.h"
+#include "ports/EventLoop.h"
 
 namespace zrk {
 
@@ -40,6 +40,17 @@ public:
     void RunFor(uint64_t ms);
     void RunUntil(uint64_t ms);
 
+    // A periodic step beside the timers, for models of the world outside
+    // the controller that move with time (the quadrant's levers). Off
+    // unless set, so that timers and events keep their order and times
+    // without it. `step` runs every `periodMs` of virtual time, counted
+    // from now, ahead of a timer due at the same moment, and receives the
+    // milliseconds since its last run (more than the period after a handler
+    // slept); events it posts are delivered before the next timer fires.
+    // An empty `step` or a period of 0 turns it off.
+    void SetPeriodicStep(uint32_t periodMs, std::function<void(uint64_t elapsedMs)> step);
+    bool PeriodicStepOn() const { return stepPeriod_ > 0; }
+
     uint64_t NowMs() const { return now_; }
     bool Terminated() const { return terminated_; }
     bool Minimized() const { return minimized_; }
@@ -54,6 +65,7 @@ private:
         uint64_t generation = 0;
     };
     bool FireNextDue(uint64_t limit);
+    void RunStep();
 
     uint64_t now_;
     LocalTime startOfDay_;
@@ -63,6 +75,10 @@ private:
     ITimerSink* sink_ = nullptr;
     bool terminated_ = false;
     bool minimized_ = false;
+    uint32_t stepPeriod_ = 0;
+    uint64_t stepDue_ = 0;
+    uint64_t stepLast_ = 0;
+    std::function<void(uint64_t)> step_;
 };
 
 } // namespace zrk

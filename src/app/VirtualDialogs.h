@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Dialogs.h"
+#include "ports/Dialogs.h"
 
 namespace zrk {
 

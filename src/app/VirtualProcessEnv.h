@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ProcessEnv.h"
+#include "ports/ProcessEnv.h"
 
 namespace zrk {
 

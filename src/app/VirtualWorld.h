@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "app/TForm1.h"
@@ -7,6 +8,7 @@
 #include "app/VirtualDialogs.h"
 #include "app/VirtualProcessEnv.h"
 #include "boards/VirtualBoards.h"
+#include "boards/VirtualQuadrant.h"
 #include "bridge/PanelBuses.h"
 #include "bridge/VirtualBridgeSocket.h"
 #include "config/MemoryFileSystem.h"
@@ -34,6 +36,20 @@ struct VirtualWorld {
     VirtualBridgeSocket socket{host, VirtualBridgeSocket::Answer::Accept};
     VirtualPanelBus panelBus;
     FsuipcEmulator sim{&host};
+    // The quadrant's mechanics: still until turned on.
+    VirtualQuadrant quadrant{boards};
+
+    // The levers move with time from now on, stepped every 8 ms like the
+    // boards' own reports; `afterStep` runs after each step (traces).
+    void QuadrantOn(std::function<void()> afterStep = {})
+    {
+        host.SetPeriodicStep(VirtualQuadrant::kStepMs, [this, afterStep](uint64_t ms) {
+            quadrant.Advance(ms);
+            if (afterStep)
+                afterStep();
+        });
+    }
+    void QuadrantOff() { host.SetPeriodicStep(0, {}); }
 };
 
 } // namespace zrk

@@ -21,6 +21,8 @@ struct TrackBarModel {
 struct LabelModel {
     std::string Caption;
     bool Visible = true;
+    // Text colour as 0x00BBGGRR; black until a handler colours it.
+    int FontColor = 0;
 };
 
 struct RadioGroupModel {

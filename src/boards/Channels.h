@@ -74,6 +74,40 @@ private:
     bool refusalLogged_ = false;
 };
 
+// Every motor that moves a lever of the quadrant, as the roster wires them.
+struct LeverMotors {
+    // Throttles 1 and 2 on the two-motor board, at their configured outputs.
+    MotorChannel pair[2];
+    // Outputs 0..3 of the two-motor board, for stopping them all.
+    MotorChannel pairOutputs[4];
+    // Throttles 1 and 2 on the single-motor boards (output 0 each).
+    MotorChannel single[2];
+    // Throttles 3 and 4 on the third board (the 747's).
+    MotorChannel outer[2];
+    // The speedbrake lever's motor.
+    MotorChannel speedbrake;
+};
+
+// The speedbrake lever's motor and latch, as the roster wires them.
+struct SpeedbrakeHardware {
+    MotorChannel motor;
+    // The motor shares the trim wheel's board (it then runs at the
+    // configured speed instead of full speed).
+    bool sharedTrimBoard = false;
+    // The latch servo on its advanced and on its standard board; the
+    // settings choose which one is commanded.
+    ServoChannel latchAdvanced, latchStandard;
+    // Channel 3 of the four-channel servo board.
+    ServoChannel multi;
+};
+
+// A trim indicator's servo outputs: its own board (advanced or standard,
+// as the settings choose) and a channel of the four-channel board.
+struct IndicatorServos {
+    ServoChannel own;
+    ServoChannel multi;
+};
+
 // Raises BoardError when `value` is no finite number, naming `what`; for
 // set-up steps that report their failure as a whole.
 double RequireFinite(double value, const std::string& what);

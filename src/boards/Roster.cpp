@@ -164,6 +164,8 @@ void BoardRoster::RemoveSensorHandlers()
 {
     PhidgetInterfaceKit1->OnSensorChange = nullptr;
     PhidgetInterfaceKit2->OnSensorChange = nullptr;
+    PhidgetInterfaceKit1->OnInputChange = nullptr;
+    PhidgetInterfaceKit2->OnInputChange = nullptr;
 }
 
 void BoardRoster::CloseAll()
@@ -221,6 +223,63 @@ void BoardRoster::SetupTrimServo(IAdvancedServo& s, int port, double min, double
     s.SetEngaged(port, true);
     s.SetSpeedRamping(port, true);
     s.SetVelocityLimit(port, 300);
+}
+
+LeverMotors BoardRoster::LeverMotorChannels()
+{
+    const ChannelLogFn log = [this](const std::string& line) { host_.Log(line); };
+    LeverMotors m;
+    IMotorControl* pair = PhidgetMotorControl2.get();
+    m.pair[0] = MotorChannel(pair, cfg_.THROTTLE_1_MOTOR_CHANNEL, log);
+    m.pair[1] = MotorChannel(pair, cfg_.THROTTLE_2_MOTOR_CHANNEL, log);
+    for (int i = 0; i < 4; ++i)
+        m.pairOutputs[i] = MotorChannel(pair, i, log);
+    m.single[0] = MotorChannel(PhidgetMotorControl5.get(), 0, log);
+    m.single[1] = MotorChannel(PhidgetMotorControl6.get(), 0, log);
+    m.outer[0] = MotorChannel(PhidgetMotorControl3.get(), cfg_.THROTTLE_3_MOTOR_CHANNEL, log);
+    m.outer[1] = MotorChannel(PhidgetMotorControl3.get(), cfg_.THROTTLE_4_MOTOR_CHANNEL, log);
+    m.speedbrake = SpeedbrakeChannels().motor;
+    return m;
+}
+
+MotorChannel BoardRoster::TrimMotorChannel()
+{
+    return MotorChannel(PhidgetMotorControl4.get(), cfg_.MOTOR_NUMBER,
+                        [this](const std::string& line) { host_.Log(line); });
+}
+
+SpeedbrakeHardware BoardRoster::SpeedbrakeChannels()
+{
+    const ChannelLogFn log = [this](const std::string& line) { host_.Log(line); };
+    SpeedbrakeHardware hw;
+    // The speedbrake motor shares the trim board when both serials agree.
+    hw.sharedTrimBoard = cfg_.MOTOR1_SPEEDBRAKE >= 1 && cfg_.MOTOR1_SPEEDBRAKE == cfg_.MOTOR_TRIM;
+    hw.motor = MotorChannel(hw.sharedTrimBoard ? PhidgetMotorControl4.get() : PhidgetMotorControl1.get(),
+                            cfg_.SPEEDBRAKE_MOTOR_CHANNEL, log);
+    hw.latchAdvanced = ServoChannel(sb_servo.get(), 0, log);
+    hw.latchStandard = ServoChannel(sb_Servo_st.get(), 0, log);
+    hw.multi = ServoChannel(Servos.get(), 3, log);
+    return hw;
+}
+
+IndicatorServos BoardRoster::IndicatorChannels(int indicator)
+{
+    const ChannelLogFn log = [this](const std::string& line) { host_.Log(line); };
+    IndicatorServos s;
+    switch (indicator) {
+    case 0:
+        s.own = cfg_.SERVO1 ? ServoChannel(PhidgetServo1.get(), 0, log) : ServoChannel(PhidgetServo1_st.get(), 0, log);
+        break;
+    case 1:
+        s.own = cfg_.SERVO2 ? ServoChannel(PhidgetServo2.get(), 0, log) : ServoChannel(PhidgetServo2_st.get(), 0, log);
+        break;
+    default:
+        indicator = 2;
+        s.own = cfg_.SERVO3 ? ServoChannel(PhidgetServo3.get(), 0, log) : ServoChannel(PhidgetServo3_st.get(), 0, log);
+        break;
+    }
+    s.multi = ServoChannel(Servos.get(), indicator, log);
+    return s;
 }
 
 double ServoMidpoint(double min, double max)

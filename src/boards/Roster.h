@@ -3,6 +3,7 @@
 #include <string>
 
 #include "boards/Board.h"
+#include "boards/Channels.h"
 #include "config/Settings.h"
 
 namespace zrk {
@@ -46,7 +47,16 @@ public:
     // Asks the library to open every configured board. For the 747 the two
     // extra serial numbers must have been read before.
     void OpenBoards(bool is747);
-    // Stops the lever reading handlers of both interface kits.
+    // The motors of the levers, as the settings wire them. The handles stay
+    // valid as long as the roster.
+    LeverMotors LeverMotorChannels();
+    // The trim wheel's motor, the speedbrake's motor and latch, and the
+    // three trim indicators (captain, first officer, rudder).
+    MotorChannel TrimMotorChannel();
+    SpeedbrakeHardware SpeedbrakeChannels();
+    IndicatorServos IndicatorChannels(int indicator);
+
+    // Stops the lever and switch handlers of both interface kits.
     void RemoveSensorHandlers();
     // Closes every board, in the fixed order; harmless when repeated.
     void CloseAll();

@@ -1,6 +1,8 @@
 #include "boards/VirtualBoards.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstddef>
 #include <cstdlib>
 
 namespace zrk {
@@ -46,9 +48,12 @@ void VirtualBoardState::Open(int serial, bool remote, const std::string& address
 
 void VirtualBoardState::Close()
 {
+    const bool wasAttached = attached_;
     opened_ = false;
     attached_ = false;
     ++generation_;
+    if (wasAttached && lib_.onClose)
+        lib_.onClose(*this);
 }
 
 void VirtualBoardState::DeviceArrived(int serial, const std::string& name, int count)
@@ -59,6 +64,7 @@ void VirtualBoardState::DeviceArrived(int serial, const std::string& name, int c
         if (alive.expired() || gen != generation_ || !opened_ || attached_)
             return;
         attached_ = true;
+        last_ = {};   // a fresh session: its first commands are news again
         deviceSerial = serial;
         deviceName = name;
         outputCount = count;
@@ -118,9 +124,16 @@ bool VirtualBoardState::Command(BoardCommand::Op op, int index, double value)
     if (!attached_ || !ValidIndex(index))
         return false;
     BoardCommand c{op, index, value};
+    // Trimmed by halves, so that each command costs the same on average.
+    if (commands.size() >= 2 * kKeptCommands)
+        commands.erase(commands.begin(), commands.end() - std::ptrdiff_t(kKeptCommands));
     commands.push_back(c);
+    std::optional<double>& last = last_[std::size_t(op)][std::size_t(index)];
+    // NaN repeats NaN here: the same value sent again.
+    const bool repeated = last && (*last == value || (std::isnan(*last) && std::isnan(value)));
+    last = value;
     if (lib_.onCommand)
-        lib_.onCommand(*this, c);
+        lib_.onCommand(*this, c, repeated);
     return true;
 }
 
@@ -302,9 +315,14 @@ void VirtualBoardLibrary::Unplug(int serial)
 {
     if (devices_.erase(serial) == 0)
         return;
-    for (VirtualBoardState* s : controls_)
+    for (VirtualBoardState* s : controls_) {
+        // Without power the device's motors stop, for a control that has
+        // closed as much as for one still open.
+        if (s->kind() == BoardKind::MotorControl && s->deviceSerial == serial)
+            s->velocity.fill(0);
         if (s->opened() && s->openedSerial() == serial)
             s->DeviceLeft();
+    }
 }
 
 VirtualBoardState* VirtualBoardLibrary::Find(int serial)

@@ -3,10 +3,11 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "app/EventLoop.h"
+#include "ports/EventLoop.h"
 #include "boards/Board.h"
 
 namespace zrk {
@@ -18,6 +19,7 @@ struct BoardCommand {
         Velocity, Acceleration,
         Position, Engaged, PositionMin, PositionMax, SpeedRamping, VelocityLimit,
     };
+    static constexpr int kOpCount = int(Op::VelocityLimit) + 1;
     Op op;
     int index;      // input, output, motor or servo index; 0 for Ratiometric
     double value;   // booleans as 0/1
@@ -45,7 +47,10 @@ public:
     int remotePort() const { return remotePort_; }
     bool attached() const { return attached_; }
 
-    // Commands received while attached, in order.
+    // Commands received while attached, in order: the newest
+    // kKeptCommands at least. Older ones are dropped, so that a board
+    // commanded ten times a second for a day keeps its memory.
+    static constexpr std::size_t kKeptCommands = 4096;
     std::vector<BoardCommand> commands;
     void ClearCommands() { commands.clear(); }
 
@@ -102,6 +107,8 @@ private:
     int remotePort_ = 0;
     bool attached_ = false;
     uint64_t generation_ = 0;   // invalidates posted events after close
+    // The last value of each operation and output since the board attached.
+    std::array<std::array<std::optional<double>, kChannels>, BoardCommand::kOpCount> last_{};
     // Posted events hold a weak reference, so a board destroyed before they
     // are delivered is never touched.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
@@ -121,6 +128,7 @@ public:
     // Puts a physical device on the bus; a control of that kind opened with
     // `serial` attaches (now, or when it is opened).
     void Plug(BoardKind kind, int serial, std::string name = {}, int outputCount = 8);
+    // Removes the device: it loses power, so its motors stop.
     void Unplug(int serial);
     bool Plugged(int serial) const { return devices_.count(serial) != 0; }
 
@@ -129,8 +137,13 @@ public:
     // Every control created, in creation order.
     const std::vector<VirtualBoardState*>& Controls() const { return controls_; }
 
-    // Every command any board receives, for traces.
-    std::function<void(const VirtualBoardState&, const BoardCommand&)> onCommand;
+    // Every command any board receives, for traces. `repeated`: the board
+    // got the same value for the same operation and output last time, since
+    // it attached.
+    std::function<void(const VirtualBoardState&, const BoardCommand&, bool repeated)> onCommand;
+    // A board closed while attached (its device keeps its outputs as they
+    // were last set: a motor keeps turning).
+    std::function<void(const VirtualBoardState&)> onClose;
 
     static std::string DefaultName(BoardKind kind);
 

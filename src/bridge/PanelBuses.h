@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <vector>
 
 #include "bridge/PanelBus.h"
@@ -25,15 +26,21 @@ public:
     // The records operations 1 and 9 hand out.
     AircraftSnapshot aircraft;
     SimulatorSnapshot simulator;
-    // The numbers of the operations called, in order.
+    // The numbers of the operations called, in order: the newest
+    // kKeptOperations at least (two a cycle would otherwise grow without
+    // end on a long run).
+    static constexpr std::size_t kKeptOperations = 4096;
     std::vector<int> operations;
 
-    void Operation3() override { operations.push_back(3); }
-    void Operation11() override { operations.push_back(11); }
+    void Operation3() override { Record(3); }
+    void Operation11() override { Record(11); }
     void Operation1(uint8_t* buffer) override;
     void Operation9(uint8_t* buffer) override;
-    void Operation4() override { operations.push_back(4); }
-    void Operation12() override { operations.push_back(12); }
+    void Operation4() override { Record(4); }
+    void Operation12() override { Record(12); }
+
+private:
+    void Record(int operation);
 };
 
 } // namespace zrk

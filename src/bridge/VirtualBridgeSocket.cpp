@@ -1,10 +1,26 @@
 #include "bridge/VirtualBridgeSocket.h"
 
 #include <algorithm>
+#include <cstddef>
 
 #include "bridge/UpdateRecord.h"
 
 namespace zrk {
+
+namespace {
+
+// Keeps the newest `VirtualBridgeSocket::kKeptEntries` of a record before
+// one more is added; trimmed by halves, so each entry costs the same on
+// average.
+template <class V>
+void MakeRoom(V& record)
+{
+    constexpr std::size_t keep = VirtualBridgeSocket::kKeptEntries;
+    if (record.size() >= 2 * keep)
+        record.erase(record.begin(), record.end() - std::ptrdiff_t(keep));
+}
+
+} // namespace
 
 VirtualBridgeSocket::VirtualBridgeSocket(IEventLoop& loop, Answer answer)
     : loop_(loop), answer_(answer)
@@ -14,18 +30,27 @@ VirtualBridgeSocket::VirtualBridgeSocket(IEventLoop& loop, Answer answer)
 void VirtualBridgeSocket::Connect(const std::string& host, uint16_t port)
 {
     Drop();   // an earlier connection or attempt
+    MakeRoom(attempts_);
     attempts_.push_back({host, port});
     state_ = State::Connecting;
     if (answer_ != Answer::Hold)
         Finish(answer_ == Answer::Accept);
 }
 
-void VirtualBridgeSocket::Finish(bool accepted)
+void VirtualBridgeSocket::PostIfAlive(std::function<void()> fn)
 {
     const uint64_t gen = generation_;
     std::weak_ptr<int> alive = alive_;
-    loop_.Post([this, alive, gen, accepted] {
-        if (alive.expired() || gen != generation_ || state_ != State::Connecting)
+    loop_.Post([this, alive, gen, fn = std::move(fn)] {
+        if (!alive.expired() && gen == generation_)
+            fn();
+    });
+}
+
+void VirtualBridgeSocket::Finish(bool accepted)
+{
+    PostIfAlive([this, accepted] {
+        if (state_ != State::Connecting)
             return;
         state_ = accepted ? State::Connected : State::Closed;
         if (OnConnected)
@@ -55,7 +80,11 @@ void VirtualBridgeSocket::Drop()
 {
     ++generation_;
     state_ = State::Closed;
+    wire_.clear();
     inbound_.clear();
+    takePosted_ = false;
+    repostPosted_ = false;
+    takeStopped_ = false;
 }
 
 bool VirtualBridgeSocket::Send(const uint8_t* data, std::size_t size)
@@ -64,28 +93,51 @@ bool VirtualBridgeSocket::Send(const uint8_t* data, std::size_t size)
         return false;
     if (onSent)
         onSent(data, size);
-    if (recordSent)
+    if (recordSent) {
+        MakeRoom(sent_);
         sent_.emplace_back(data, data + size);
+    }
     return true;
 }
 
 long VirtualBridgeSocket::Receive(uint8_t* buffer, std::size_t max)
 {
+    MakeRoom(readRequests_);
     readRequests_.push_back(max);
     if (failReceive || !Connected())
         return -1;
     const std::size_t n = std::min(max, inbound_.size());
     std::copy_n(inbound_.begin(), n, buffer);
     inbound_.erase(inbound_.begin(), inbound_.begin() + static_cast<std::ptrdiff_t>(n));
+    if (inbound_.empty()) {
+        // An empty buffer takes from the wire again.
+        takeStopped_ = false;
+        PostTake();
+    }
     return static_cast<long>(n);
+}
+
+void VirtualBridgeSocket::PostDataAvailable()
+{
+    if (repostPosted_)
+        return;
+    repostPosted_ = true;
+    PostIfAlive([this] {
+        repostPosted_ = false;
+        if (inbound_.empty())
+            return;
+        ++reposted_;
+        if (OnDataAvailable)
+            OnDataAvailable();
+    });
 }
 
 bool VirtualBridgeSocket::Deliver(const uint8_t* data, std::size_t size)
 {
     if (!Connected())
         return false;
-    inbound_.insert(inbound_.end(), data, data + size);
-    PostData();
+    wire_.insert(wire_.end(), data, data + size);
+    PostTake();
     return true;
 }
 
@@ -100,17 +152,35 @@ bool VirtualBridgeSocket::DeliverMessage(const std::string& message)
     return Deliver(record.data(), record.size());
 }
 
-void VirtualBridgeSocket::PostData()
+void VirtualBridgeSocket::PostTake()
 {
-    const uint64_t gen = generation_;
-    std::weak_ptr<int> alive = alive_;
-    loop_.Post([this, alive, gen] {
-        // Bytes already taken by an earlier event raise no further one.
-        if (alive.expired() || gen != generation_ || inbound_.empty())
-            return;
-        if (OnDataAvailable)
-            OnDataAvailable();
+    if (takePosted_ || takeStopped_ || wire_.empty())
+        return;
+    takePosted_ = true;
+    PostIfAlive([this] {
+        takePosted_ = false;
+        Take();
     });
+}
+
+void VirtualBridgeSocket::Take()
+{
+    std::size_t n = wire_.size();
+    if (readBufferSize_ != 0)
+        n = std::min(n, readBufferSize_ - std::min(readBufferSize_, inbound_.size()));
+    if (n == 0)
+        return;
+    inbound_.insert(inbound_.end(), wire_.begin(), wire_.begin() + static_cast<std::ptrdiff_t>(n));
+    wire_.erase(wire_.begin(), wire_.begin() + static_cast<std::ptrdiff_t>(n));
+    const uint64_t gen = generation_;
+    if (OnDataAvailable)
+        OnDataAvailable();
+    if (gen != generation_)
+        return;   // closed by the handler
+    // A buffer the handler left full takes nothing more until a read
+    // empties it; otherwise bytes still on the wire raise the next event.
+    takeStopped_ = readBufferSize_ != 0 && inbound_.size() >= readBufferSize_;
+    PostTake();
 }
 
 void VirtualBridgeSocket::PeerClose()
@@ -118,11 +188,7 @@ void VirtualBridgeSocket::PeerClose()
     if (state_ == State::Closed)
         return;
     Drop();
-    const uint64_t gen = generation_;
-    std::weak_ptr<int> alive = alive_;
-    loop_.Post([this, alive, gen] {
-        if (alive.expired() || gen != generation_)
-            return;
+    PostIfAlive([this] {
         if (OnClosed)
             OnClosed();
     });

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/EventLoop.h"
+#include "ports/EventLoop.h"
 #include "bridge/BridgeSocket.h"
 
 namespace zrk {
@@ -17,6 +17,13 @@ namespace zrk {
 // bridge at all. Outcomes of connection attempts, received bytes and the
 // peer's close arrive as events posted to the event loop, so they come
 // between timer events as real socket events do. Everything sent is kept.
+//
+// Received bytes are announced as QTcpSocket announces them: bytes from the
+// bridge travel "on the wire" until the socket takes them into its read
+// buffer, and each take raises one OnDataAvailable. Bytes left unread in the
+// buffer raise no further event; only new bytes do, or PostDataAvailable.
+// With a bounded read buffer, a full buffer takes nothing more from the
+// wire until a read leaves it empty.
 class VirtualBridgeSocket : public IBridgeSocket {
 public:
     // How a connection attempt ends.
@@ -45,6 +52,10 @@ public:
     bool Connected() const override { return state_ == State::Connected; }
     bool Send(const uint8_t* data, std::size_t size) override;
     long Receive(uint8_t* buffer, std::size_t max) override;
+    void PostDataAvailable() override;
+
+    // The read buffer's size in bytes; 0 (the default) for no bound.
+    void SetReadBufferSize(std::size_t bytes) { readBufferSize_ = bytes; }
 
     // ---- the peer's side ----
     // How later attempts end.
@@ -69,6 +80,9 @@ public:
     bool recordSent = true;
 
     // ---- what happened ----
+    // Each record below keeps its newest kKeptEntries entries at least;
+    // older ones are dropped, so that a day's run keeps its memory.
+    static constexpr std::size_t kKeptEntries = 4096;
     State state() const { return state_; }
     const std::vector<Attempt>& Attempts() const { return attempts_; }
     // Calls of Close().
@@ -81,19 +95,32 @@ public:
     void ClearSent() { sent_.clear(); }
     // The `max` of every Receive call, in order.
     const std::vector<std::size_t>& ReadRequests() const { return readRequests_; }
-    // Received bytes not read yet.
-    std::size_t Waiting() const { return inbound_.size(); }
+    // Received bytes not read yet, on the wire or in the read buffer.
+    std::size_t Waiting() const { return wire_.size() + inbound_.size(); }
+    // Of these, the bytes in the read buffer.
+    std::size_t Buffered() const { return inbound_.size(); }
+    // Events raised by PostDataAvailable.
+    int RepostedEvents() const { return reposted_; }
 
 private:
     void Finish(bool accepted);
     void Drop();
-    void PostData();
+    void PostTake();
+    void Take();
+    // Posts a call that runs only while this socket and its connection live.
+    void PostIfAlive(std::function<void()> fn);
 
     IEventLoop& loop_;
     Answer answer_;
     State state_ = State::Closed;
     uint64_t generation_ = 0;   // invalidates posted events of an earlier connection
-    std::deque<uint8_t> inbound_;
+    std::deque<uint8_t> wire_;      // sent by the bridge, not taken yet
+    std::deque<uint8_t> inbound_;   // the read buffer
+    std::size_t readBufferSize_ = 0;
+    bool takePosted_ = false;
+    bool takeStopped_ = false;   // the buffer was left full
+    bool repostPosted_ = false;
+    int reposted_ = 0;
     std::vector<Attempt> attempts_;
     int closes_ = 0;
     std::vector<std::vector<uint8_t>> sent_;

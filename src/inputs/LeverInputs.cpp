@@ -1,153 +1,35 @@
-// The sensor handlers of the two interface kits: lever readings onto the
-// track bars and into calibrated simulator commands.
+#include "inputs/LeverInputs.h"
+
 #include <algorithm>
 
-#include "app/TForm1.h"
-#include "config/Convert.h"
 #include "inputs/LeverScaling.h"
 
 namespace zrk {
 
-namespace {
-
-constexpr int kAutomatic = 0;
-
-} // namespace
-
-int TForm1::RawPosition(int trackBar, int rawLabel, int sensorValue, bool follows)
+std::optional<ThrottleReading> ReadThrottle(const ThrottleSettings& t, int pos, int32_t& last, bool idleAtSpeed)
 {
-    TrackBarModel& bar = TrackBar(trackBar);
-    if (follows)
-        bar.Position = std::clamp(sensorValue, bar.Min, bar.Max);
-    Label(rawLabel).Caption = SafeIntToStr(bar.Position);
-    return bar.Position;
-}
-
-void TForm1::PhidgetInterfaceKit2SensorChange(int index, int sensorValue)
-{
-    const int throttleChannel[4] = {cfg.THROTTLE_1_INPUT_CHANNEL, cfg.THROTTLE_2_INPUT_CHANNEL,
-                                    cfg.THROTTLE_3_INPUT_CHANNEL, cfg.THROTTLE_4_INPUT_CHANNEL};
-    for (int n = 1; n <= 4; ++n)
-        if (index == throttleChannel[n - 1])
-            ThrottleBlock(n, sensorValue);
-    if (index == cfg.REVERSER_1_INPUT_CHANNEL && !ReverserBlock(1, sensorValue))
-        return;
-    if (index == cfg.REVERSER_2_INPUT_CHANNEL && !ReverserBlock(2, sensorValue))
-        return;
-    if (aircraft_type.ItemIndex != 2) {
-        if (index == cfg.SPEEDBRAKE_INPUT_CHANNEL)
-            SpeedbrakeBlock(sensorValue, false);
-        else if (index == cfg.FLAPS_INPUT_CHANNEL)
-            FlapBlock(sensorValue);
-    } else {
-        // On the 747 these inputs carry the outboard reversers.
-        if (index == cfg.REVERSER_3_INPUT_CHANNEL)
-            ReverserBlock(3, sensorValue);
-        else if (index == cfg.REVERSER_4_INPUT_CHANNEL)
-            ReverserBlock(4, sensorValue);
-    }
-}
-
-void TForm1::PhidgetInterfaceKit1SensorChange(int index, int sensorValue)
-{
-    if (index == cfg.SPEEDBRAKE_INPUT_CHANNEL)
-        SpeedbrakeBlock(sensorValue, true);
-    if (index == cfg.FLAPS_INPUT_CHANNEL)
-        FlapBlock(sensorValue);
-}
-
-void TForm1::ThrottleBlock(int n, int sensorValue)
-{
-    static const int kRawLabel[4] = {1, 2, 3, 4};
-    static const int kScaledLabel[4] = {19, 21, 24, 25};
-    const int rawLabel = kRawLabel[n - 1];
-    // In the test modes the track bar keeps its hand-set position.
-    const int pos = RawPosition(n, rawLabel, sensorValue, mode.ItemIndex == kAutomatic);
-
-    const int idle[4] = {cfg.THROTTLE_1_IDLE, cfg.THROTTLE_2_IDLE, cfg.THROTTLE_3_IDLE, cfg.THROTTLE_4_IDLE};
-    const int full[4] = {cfg.THROTTLE_1_FULL, cfg.THROTTLE_2_FULL, cfg.THROTTLE_3_FULL, cfg.THROTTLE_4_FULL};
-    const int nullZone[4] = {cfg.THROTTLE_1_NULL_ZONE, cfg.THROTTLE_2_NULL_ZONE, cfg.THROTTLE_3_NULL_ZONE,
-                             cfg.THROTTLE_4_NULL_ZONE};
-    const double v = ScaleThrottle(pos, idle[n - 1], full[n - 1]);
+    const double v = ScaleThrottle(pos, t.idle, t.full);
     const int32_t r = RoundHalfEven(v);
-    int32_t& last = last_throttle_value[std::size_t(n - 1)];
-    if (!ChangeAccepted(r, last, nullZone[n - 1]))
-        return;
-
-    Label(kScaledLabel[n - 1]).Caption = SafeIntToStr(r);
-    ThrottleOut(n) = Low16(r);
-    // Near idle at speed in the fast modes, the command is idle.
-    const uint8_t atMode = Aircraft.autothrottle_mode();
-    if ((atMode == 1 || atMode == 9 || retard_latch) && Simulator.speed_value() >= 85 && v < 2500)
-        ThrottleOut(n) = 0;
-    Form2.Label(8 + n).Caption = Label(rawLabel).Caption;
+    if (!ChangeAccepted(r, last, t.nullZone))
+        return std::nullopt;
     last = r;
+    return ThrottleReading{r, idleAtSpeed && v < 2500 ? int16_t(0) : Low16(r)};
 }
 
-bool TForm1::ReverserBlock(int n, int sensorValue)
+std::optional<int32_t> ReadReverser(const ReverserSettings& rs, int fullReverse, int pos, int32_t& last)
 {
-    const int rawLabel = 4 + n;        // Label5 .. Label8
-    const int scaledLabel = 25 + n;    // Label26 .. Label29
-    const int pos = RawPosition(4 + n, rawLabel, sensorValue, true);
-
-    if (n == 1 && Aircraft.reverser_lockout_1() == 1)
-        return false;
-    if (n == 2 && Aircraft.reverser_lockout_2() == 1)
-        return false;
-
-    const int off[4] = {cfg.REVERSER_1_OFF, cfg.REVERSER_2_OFF, cfg.REVERSER_3_OFF, cfg.REVERSER_4_OFF};
-    const int idle[4] = {cfg.REVERSER_1_IDLE, cfg.REVERSER_2_IDLE, cfg.REVERSER_3_IDLE, cfg.REVERSER_4_IDLE};
-    const int full[4] = {cfg.REVERSER_1_FULL, cfg.REVERSER_2_FULL, cfg.REVERSER_3_FULL, cfg.REVERSER_4_FULL};
-    const int nullZone[4] = {cfg.REVERSER_1_NULL_ZONE, cfg.REVERSER_2_NULL_ZONE, cfg.REVERSER_3_NULL_ZONE,
-                             cfg.REVERSER_4_NULL_ZONE};
-    const std::size_t i = std::size_t(n - 1);
-    const int32_t r = RoundHalfEven(ScaleReverser(pos, off[i], idle[i], full[i], cfg.FULL_REVERSE_VALUE));
-    if (!ChangeAccepted(r, last_reverser_value[i], nullZone[i]))
-        return true;
-
-    if (n <= 2) {
-        Label(scaledLabel).Caption = SafeIntToStr(-int64_t(r));
-        const bool onGround = Aircraft.on_ground() == 1;
-        if (onGround)
-            ThrottleOut(n) = Low16(-r);
-        // Reverse thrust on the ground disengages the autothrottle.
-        if (Aircraft.mcp_autothrottle_engaged() == 1 && onGround && Simulator.speed_value() > 60)
-            Send_Server_Message("MCP_AUTOTHROTTLE_ENGAGED=0");
-    } else {
-        Label(scaledLabel).Caption = SafeIntToStr(r);
-        if (cfg.FSUIPC_DATA)
-            LogValue(n == 3 ? "Throttle 3 Value = " : "Throttle 4 Value = ", ThrottleOut(n));
-    }
-    Form3.Label(8 + n).Caption = Label(rawLabel).Caption;
-    last_reverser_value[i] = r;
-    return true;
+    const int32_t r = RoundHalfEven(ScaleReverser(pos, rs.off, rs.idle, rs.full, fullReverse));
+    if (!ChangeAccepted(r, last, rs.nullZone))
+        return std::nullopt;
+    last = r;
+    return r;
 }
 
-void TForm1::SpeedbrakeBlock(int sensorValue, bool followsAlways)
+SpeedbrakeReading ReadSpeedbrake(int pos, int arm, int up, bool reversed, bool airborne, int maxInflight)
 {
-    sb_lever_armed = false;
-    const int pos = RawPosition(9, 20, sensorValue, followsAlways || mode.ItemIndex == kAutomatic);
-    Form5.Label(1).Caption = Label(20).Caption;
-
-    const SpeedbrakeResult s =
-        ScaleSpeedbrake(pos, cfg.SPEEDBRAKE_ARM, cfg.SPEEDBRAKE_UP, cfg.SPEEDBRAKE_REVERSE_INPUT_DIRECTION);
-    sb_lever_armed = s.armed;
-    spoiler_arm_out = s.value == 4800.0 ? 1 : 0;
+    const SpeedbrakeResult s = ScaleSpeedbrake(pos, arm, up, reversed);
     const int32_t r = RoundHalfEven(s.value);
-    Label(30).Caption = SafeIntToStr(r);
-    spoiler_out = Low16(Aircraft.on_ground() == 0 ? std::min(r, int32_t(cfg.MAX_INFLIGHT_SPOILER)) : r);
-}
-
-void TForm1::FlapBlock(int sensorValue)
-{
-    RawPosition(10, 17, sensorValue, true);
-    Form4.Label(21).Caption = Label(17).Caption;
-    // The flap detent detection takes the position from here.
-}
-
-void TForm1::LogValue(const char* label, int value)
-{
-    Log(std::string(label) + SafeIntToStr(value));
+    return {s.armed, int16_t(s.value == 4800.0 ? 1 : 0), r, Low16(airborne ? std::min(r, int32_t(maxInflight)) : r)};
 }
 
 } // namespace zrk

@@ -209,8 +209,12 @@ uintptr_t FsuipcEmulator::Serve(uintptr_t atom)
             PeekBytes(req.offset, block + req.data, req.size);
         } else {
             Store(req.offset, block + req.data, req.size);
-            if (recordWrites)
+            if (recordWrites) {
+                // The newest kKeptWrites at least, trimmed by halves.
+                if (writes_.size() >= 2 * kKeptWrites)
+                    writes_.erase(writes_.begin(), writes_.end() - std::ptrdiff_t(kKeptWrites));
                 writes_.push_back({req.offset, req.size, std::vector<uint8_t>(block + req.data, block + req.next)});
+            }
         }
         pos = req.next;
     }

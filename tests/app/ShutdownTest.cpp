@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "config/DefaultConfig.h"
 #include "config/IniFile.h"
 #include "support/Rig.h"
@@ -197,6 +199,60 @@ TEST(Shutdown, DestroyStopsTheThrottleMotorsOfAnAttachedBoard)
     EXPECT_EQ(throttles->commands, (std::vector<BoardCommand>{{BoardCommand::Op::Velocity, 1, 0},
                                                               {BoardCommand::Op::Velocity, 0, 0}}));
     EXPECT_FALSE(throttles->opened());
+}
+
+TEST(Shutdown, EveryDrivenMotorStopsBeforeItsBoardIsClosedOnEitherWayOut)
+{
+    // Speedbrake, throttles 1+2, throttles 3+4, trim, single throttle 1, 2.
+    const int serials[] = {81, 82, 83, 84, 85, 86};
+    for (const bool quitOrder : {false, true}) {
+        Rig rig;
+        for (int s : serials)
+            rig.boards.Plug(BoardKind::MotorControl, s);
+        TForm1& f = rig.Start(Config({{"AIRCRAFT", "TYPE", "747"},
+                                      {"PHIDGETS_SERIAL_NUMBERS", "MOTOR1_SPEEDBRAKE", "81"},
+                                      {"PHIDGETS_SERIAL_NUMBERS", "MOTOR2_THROTTLES_1_2", "82"},
+                                      {"PHIDGETS_SERIAL_NUMBERS", "MOTOR3_THROTTLES_3_4", "83"},
+                                      {"PHIDGETS_SERIAL_NUMBERS", "MOTOR_TRIM", "84"},
+                                      {"PHIDGETS_SERIAL_NUMBERS", "MOTOR_THROTTLE_1_SINGLE", "85"},
+                                      {"PHIDGETS_SERIAL_NUMBERS", "MOTOR_THROTTLE_2_SINGLE", "86"},
+                                      {"MOTORS", "SPEEDBRAKE_MOTOR_CHANNEL", "1"}, {"TRIM", "MOTOR_NUMBER", "1"}}));
+        rig.host.RunFor(100);
+        // Every motor output of every board running.
+        for (int s : serials) {
+            ASSERT_TRUE(rig.boards.Find(s)->attached()) << s;
+            for (int o = 0; o < 4; ++o)
+                rig.boards.Find(s)->velocity[std::size_t(o)] = 40;
+        }
+        // Closed boards are no longer found by serial: keep them at hand.
+        std::map<int, VirtualBoardState*> board;
+        for (int s : serials)
+            board[s] = rig.boards.Find(s);
+        if (quitOrder) {
+            f.QuitOrder();
+            rig.host.RunFor(100);
+            ASSERT_TRUE(rig.host.Terminated());
+            f.FormDestroy();
+        } else {
+            ASSERT_TRUE(f.FormCloseQuery());
+            f.FormClose();
+        }
+        const struct {
+            int serial, output;
+        } driven[] = {{81, 1}, {82, 1}, {82, 0}, {83, 3}, {83, 2}, {84, 1}, {85, 0}, {86, 0}};
+        for (const auto& d : driven) {
+            const VirtualBoardState* b = board.at(d.serial);
+            EXPECT_FALSE(b->opened()) << d.serial;
+            // The stop is the last command that output received.
+            bool found = false;
+            for (auto it = b->commands.rbegin(); it != b->commands.rend() && !found; ++it)
+                if (it->op == BoardCommand::Op::Velocity && it->index == d.output) {
+                    EXPECT_EQ(it->value, 0) << d.serial << "/" << d.output << (quitOrder ? " quit" : " close");
+                    found = true;
+                }
+            EXPECT_TRUE(found) << d.serial << "/" << d.output << (quitOrder ? " quit" : " close");
+        }
+    }
 }
 
 TEST(Shutdown, ABoardFailingDuringShutdownDoesNotStopIt)

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <utility>
+#include <vector>
+
 #include "app/TestHost.h"
 #include "boards/VirtualBoards.h"
 
@@ -92,6 +96,57 @@ TEST(VirtualBoards, RecordsCommandsOnlyWhileAttachedAndCanFail)
     s->failCalls = true;
     EXPECT_THROW(motor->SetVelocity(0, 0), BoardError);
     EXPECT_THROW(motor->Attached(), BoardError);
+}
+
+TEST(VirtualBoards, CommandsAreToldAsRepeatsOrNewsAndTheRecordStaysBounded)
+{
+    TestHost host;
+    VirtualBoardLibrary lib(host);
+    std::vector<std::pair<BoardCommand, bool>> told;
+    std::vector<int> closed;
+    lib.onCommand = [&](const VirtualBoardState&, const BoardCommand& c, bool repeated) {
+        told.push_back({c, repeated});
+    };
+    lib.onClose = [&](const VirtualBoardState& b) { closed.push_back(b.deviceSerial); };
+    lib.Plug(BoardKind::MotorControl, 5);
+    auto motor = lib.CreateMotorControl();
+    motor->Open(5);
+    host.RunPending();
+    using Op = BoardCommand::Op;
+    motor->SetVelocity(0, 20);
+    motor->SetVelocity(0, 20);    // the same again
+    motor->SetVelocity(1, 20);    // another output
+    motor->SetAcceleration(0, 20);   // another operation
+    motor->SetVelocity(0, -20);
+    motor->SetVelocity(0, std::nan(""));
+    motor->SetVelocity(0, std::nan(""));
+    lib.Unplug(5);   // a new session starts afresh
+    host.RunPending();
+    EXPECT_EQ(motor->Velocity(0), 0);   // no power, no motion
+    lib.Plug(BoardKind::MotorControl, 5);
+    host.RunPending();
+    motor->SetVelocity(1, 20);
+    ASSERT_EQ(told.size(), 8u);
+    const bool repeats[] = {false, true, false, false, false, false, true, false};
+    for (std::size_t i = 0; i < told.size(); ++i)
+        EXPECT_EQ(told[i].second, repeats[i]) << i;
+    EXPECT_EQ(told[3].first, (BoardCommand{Op::Acceleration, 0, 20}));
+
+    // A day of commands keeps the newest only.
+    VirtualBoardState* s = lib.Find(5);
+    for (int i = 0; i < 100000; ++i)
+        motor->SetVelocity(0, i % 100);
+    EXPECT_GE(s->commands.size(), VirtualBoardState::kKeptCommands);
+    EXPECT_LE(s->commands.size(), 2 * VirtualBoardState::kKeptCommands);
+    EXPECT_EQ(s->commands.back(), (BoardCommand{Op::Velocity, 0, 99}));
+
+    // Closing tells once, and only a board that was attached.
+    motor->Close();
+    motor->Close();
+    auto never = lib.CreateMotorControl();
+    never->Open(6);
+    never->Close();
+    EXPECT_EQ(closed, std::vector<int>{5});
 }
 
 TEST(VirtualBoards, EventsForADestroyedBoardAreDropped)

@@ -170,15 +170,121 @@ TEST(LeverInputs, InTheTestModesTheThrottleTrackBarKeepsItsHandSetPosition)
 TEST(LeverInputs, UncalibratedLeversAndOutOfRangeReadingsAreSafe)
 {
     Levers l({});
-    for (int input = 0; input < 12; ++input) {
-        for (int value : {-5, 0, 500, 1000, 5000}) {
-            l.Main(input, value);
-            l.Second(input, value);
+    l.host.RunFor(10);
+    l.socket.ClearSent();
+    const auto everyInput = [&](std::initializer_list<int> values) {
+        for (int input = -1; input < 12; ++input) {
+            for (int value : values) {
+                l.Main(input, value);
+                l.Second(input, value);
+            }
         }
-    }
+        l.host.RunPending();
+    };
+    // Readings far above the range: the flap track bar takes its top, which
+    // an uncalibrated flap lever reports as no detent.
+    everyInput({500, 1000, 5000});
     EXPECT_EQ(l.f().throttle_out_1, 0);
     EXPECT_EQ(l.f().TrackBar(10).Position, 1000);   // clamped to the track bar's range
     EXPECT_EQ(l.f().Label(60).Caption, "FLAPS UNKNOWN");
+    EXPECT_EQ(l.Sent(), std::vector<std::string>{});
+    // Below the range it takes the bottom: UP, from either board, each time.
+    everyInput({-5, 0});
+    EXPECT_EQ(l.f().TrackBar(10).Position, 0);
+    EXPECT_EQ(l.f().Label(60).Caption, "FLAPS UP");
+    EXPECT_EQ(l.Sent(), std::vector<std::string>(4, "COMMANDED_FLAP_POSITION=0"));
+    // Between detents the label keeps the last one.
+    everyInput({5000});
+    EXPECT_EQ(l.f().Label(60).Caption, "FLAPS UP");
+    EXPECT_EQ(l.Sent().size(), 4u);
+}
+
+TEST(LeverInputs, EveryFlapDetentFromItsCalibrationKey)
+{
+    // Each key at its own position, 60 apart; the lever is on the main card.
+    const char* keys[] = {"FLAP_UP", "FLAP_1",  "FLAP_2",  "FLAP_5",  "FLAP_10", "FLAP_15",
+                          "FLAP_17", "FLAP_18", "FLAP_20", "FLAP_25", "FLAP_30", "FLAP_40"};
+    std::string config = test::Config({});
+    std::vector<std::string> positions;
+    for (int i = 0; i < 12; ++i)
+        positions.push_back(std::to_string(100 + 60 * i));
+    {
+        IniFile ini = IniFile::Parse(config);
+        for (int i = 0; i < 12; ++i)
+            ini.Write("FLAPS", keys[i], positions[std::size_t(i)]);
+        config = ini.Text();
+    }
+    Rig rig;
+    rig.Start(config);
+    rig.host.RunFor(10);
+    rig.socket.ClearSent();
+    const char* numbers[] = {"0", "1", "2", "5", "10", "15", "17", "18", "20", "25", "30", "40"};
+    for (int i = 0; i < 12; ++i) {
+        rig.form->PhidgetInterfaceKit2SensorChange(7, std::stoi(positions[std::size_t(i)]));
+        EXPECT_EQ(rig.form->Label(60).Caption, i == 0 ? std::string("FLAPS UP") : std::string("FLAPS ") + numbers[i]);
+        EXPECT_EQ(rig.form->Form4.Label(21).Caption, positions[std::size_t(i)]);
+    }
+    rig.host.RunPending();
+    ASSERT_EQ(rig.Sent().size(), 12u);
+    for (int i = 0; i < 12; ++i)
+        EXPECT_EQ(rig.Sent()[std::size_t(i)], std::string("COMMANDED_FLAP_POSITION=") + numbers[i]);
+}
+
+TEST(LeverInputs, SwitchesAndFlapsOfThe747ReachTheBridgeFromBothBoards)
+{
+    constexpr const char* kSer = "PHIDGETS_SERIAL_NUMBERS";
+    Rig rig;
+    rig.boards.Plug(BoardKind::InterfaceKit, 100);
+    rig.boards.Plug(BoardKind::InterfaceKit, 200);
+    rig.Start(Config({{"AIRCRAFT", "TYPE", "747"},
+                      {kSer, "INTERFACE1", "100"},
+                      {kSer, "INTERFACE1_PBRAKE_STAB", "200"},
+                      {"SWITCHES", "REVERSE_FUEL_CUTOFF_2", "1"},
+                      {"SWITCHES", "REVERSE_PARKING_BRAKE", "1"},
+                      {"FLAPS", "FLAP_UP", "100"},
+                      {"FLAPS", "FLAP_10", "300"},
+                      {"FLAPS", "FLAPS_NULLZONE", "10"}}));
+    rig.host.RunFor(10);
+    rig.socket.ClearSent();
+    VirtualBoardState* mainCard = rig.boards.Find(100);
+    VirtualBoardState* second = rig.boards.Find(200);
+    ASSERT_TRUE(mainCard && second);
+
+    mainCard->Input(0, true);
+    mainCard->Input(1, true);
+    mainCard->Input(1, false);
+    mainCard->Input(6, true);
+    mainCard->Input(6, false);   // a push-button's release sends nothing
+    second->Input(3, true);      // nothing but the parking brake on the second board
+    second->Input(7, true);
+    // The second board's FLAP_10 window is FLAPS_NULLZONE wide; a lever
+    // resting in it re-sends its detent with every reported movement.
+    second->Sensor(7, 285);
+    second->Sensor(7, 295);
+    second->Sensor(7, 303);
+    mainCard->Sensor(7, 300);   // reverser 4 on the 747, no flap
+    rig.host.RunFor(10);
+
+    EXPECT_EQ(rig.Sent(), (std::vector<std::string>{
+                              "ENGINE_L_FUEL_CONTROL_SWITCH=0",
+                              "ENGINE_R_FUEL_CONTROL_SWITCH=1",
+                              "ENGINE_R_FUEL_CONTROL_SWITCH=0",
+                              "MF=567",
+                              "PARKING_BRAKE=1",
+                              "COMMANDED_FLAP_POSITION=10",
+                              "COMMANDED_FLAP_POSITION=10",
+                          }));
+    EXPECT_EQ(rig.form->Label(46).FontColor, 0x0000FF);   // red: closed
+    EXPECT_EQ(rig.form->Label(53).FontColor, 0x808080);   // grey: open again
+    EXPECT_EQ(rig.form->Label(58).FontColor, 0x0000FF);
+    EXPECT_EQ(rig.form->Label(54).FontColor, 0);           // never changed
+    EXPECT_EQ(rig.form->Label(60).Caption, "FLAPS 10");
+    EXPECT_EQ(rig.form->TrackBar(8).Position, 300);
+
+    // Closing the window stops the switch handlers with the lever handlers.
+    rig.form->FormClose();
+    EXPECT_FALSE(rig.form->roster.PhidgetInterfaceKit1->OnInputChange);
+    EXPECT_FALSE(rig.form->roster.PhidgetInterfaceKit2->OnInputChange);
 }
 
 TEST(LeverInputs, BoardEventsReachTheHandlersUntilTheWindowCloses)
@@ -190,8 +296,16 @@ TEST(LeverInputs, BoardEventsReachTheHandlersUntilTheWindowCloses)
     rig.boards.Find(100)->Sensor(7, 640);
     rig.host.RunFor(10);
     EXPECT_EQ(rig.form->TrackBar(10).Position, 640);
+    // One event still on its way when the window closes, one after: neither
+    // reaches the handlers.
+    VirtualBoardState* kit = rig.boards.Find(100);
+    kit->Sensor(7, 700);
     rig.form->FormClose();
-    rig.boards.Find(100);
+    kit->Sensor(7, 800);
+    rig.host.RunFor(10);
+    EXPECT_EQ(rig.form->TrackBar(10).Position, 640);
+    EXPECT_EQ(rig.form->Label(17).Caption, "640");
+    EXPECT_FALSE(rig.form->roster.PhidgetInterfaceKit2->OnSensorChange);
     EXPECT_EQ(rig.boards.Find(100), nullptr);   // closed
 }
 

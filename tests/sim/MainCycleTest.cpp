@@ -148,7 +148,7 @@ TEST(MainCycle, SpeedbrakeArmAndValueWrites)
         c.form->spoiler_out = k.value;
         c.Tick();
         EXPECT_EQ(c.Writes(), k.writes) << k.arm << " " << k.value;
-        EXPECT_EQ(c.form->spoiler_sent, k.value);
+        EXPECT_EQ(c.form->sender.sent.spoiler, k.value);
     }
 }
 
@@ -170,7 +170,7 @@ TEST(MainCycle, RetardLatchHoldsMode3ForTheIdleTimeout)
     Cycle c(Config({{T, "IDLE_TIMEOUT", "3000"}}));
     c.panelBus.aircraft.set_autothrottle_mode(3);
     c.Tick();
-    EXPECT_TRUE(c.form->retard_latch);
+    EXPECT_TRUE(c.form->autoThrottle.retard_latch);
     c.panelBus.aircraft.set_autothrottle_mode(0);
     // Every tick up to 3000 ms after the last mode 3 sees mode 3.
     for (int t = 100; t <= 3000; t += 100) {
@@ -179,7 +179,7 @@ TEST(MainCycle, RetardLatchHoldsMode3ForTheIdleTimeout)
     }
     c.Tick();   // 3100 ms: the last tick of the hold
     EXPECT_EQ(c.form->Aircraft.autothrottle_mode(), 3);
-    EXPECT_FALSE(c.form->retard_latch);
+    EXPECT_FALSE(c.form->autoThrottle.retard_latch);
     c.Tick();
     EXPECT_EQ(c.form->Aircraft.autothrottle_mode(), 0);
 
@@ -189,7 +189,7 @@ TEST(MainCycle, RetardLatchHoldsMode3ForTheIdleTimeout)
     c.panelBus.aircraft.set_autothrottle_mode(1);
     c.Tick();
     EXPECT_EQ(c.form->Aircraft.autothrottle_mode(), 1);
-    EXPECT_FALSE(c.form->retard_latch);
+    EXPECT_FALSE(c.form->autoThrottle.retard_latch);
 }
 
 TEST(MainCycle, TheRosterIsReportedEveryTwentySeconds)
@@ -249,7 +249,7 @@ TEST(MainCycle, ALinkThatStopsAnsweringDoesNotResendUnchangedValues)
     c.sim.FailNextSends(1000, 0);
     c.form->throttle_out_4 = 1234;
     c.Tick();
-    EXPECT_EQ(c.form->throttle_sent[3], 1234);
+    EXPECT_EQ(c.form->sender.sent.throttle[3], 1234);
     EXPECT_NE(c.form->FsuipcResult, 0);
     c.sim.FailNextSends(0, 0);
     c.Tick();
