@@ -38,6 +38,7 @@ constexpr int64_t kMaxSerial = 2'147'483'647;
 constexpr int64_t kMaxSensorValue = 1000;     // ratiometric analog inputs
 constexpr double kMaxAmps = 100.0;
 constexpr int64_t kMaxFsuipcOffset = 0xFFFF;
+constexpr int64_t kMaxLabel = 99;   // the window's labels Label1 .. Label99
 
 std::vector<std::string> Words(const std::string& line)
 {
@@ -110,11 +111,50 @@ bool IsLeverName(const std::string& s)
     });
 }
 
+// What a part of the quadrant reads, as its expectations take it: a lever's
+// reading (raw counts), a wheel's angle and a servo arm's angle (whole
+// degrees). Nothing when no such part is wired.
+enum class PartKind { Lever, Wheel, Servo };
+
+const char* PartName(PartKind kind)
+{
+    switch (kind) {
+    case PartKind::Lever: return "lever";
+    case PartKind::Wheel: return "wheel";
+    case PartKind::Servo: return "servo";
+    }
+    return "?";
+}
+
+// Whole degrees of an angle; 0 for one that is no number.
+int Degrees(double angle)
+{
+    if (!std::isfinite(angle))
+        return 0;
+    return int(std::lround(std::clamp(angle, -2e9, 2e9)));
+}
+
+std::optional<double> PartValue(const VirtualQuadrant& q, PartKind kind, const std::string& name)
+{
+    switch (kind) {
+    case PartKind::Lever: return q.Position(name);
+    case PartKind::Wheel: {
+        const std::optional<double> turns = q.WheelTurns(name);
+        return turns ? std::optional<double>(*turns * 360.0) : std::nullopt;
+    }
+    case PartKind::Servo: return q.ServoAngle(name);
+    }
+    return std::nullopt;
+}
+
+int PartReading(PartKind kind, double value) { return kind == PartKind::Lever ? LeverReading(value) : Degrees(value); }
+
 // What a scenario file claims in its "# expect" comment lines, checked as
 // the run goes, so that nothing of the trace needs keeping:
 //   # expect: LINE              a trace line, exactly; these in file order
 //   # expect-never: [T0..T1] TEXT   no trace line (within T0..T1) holds TEXT
 //   # expect-lever: ...         a lever of the quadrant, at every step
+//   # expect-wheel:, # expect-servo:   the same for a wheel or a servo
 class Expectations {
 public:
     // Takes one comment line. False when it is no expectation; `error` says
@@ -144,6 +184,7 @@ private:
     };
     struct Lever {
         int number = 0;
+        PartKind kind = PartKind::Lever;
         std::string name;
         int64_t lo = 0, hi = 0;
         bool reaches = false;   // else: stays within the range from..to
@@ -202,9 +243,13 @@ bool Expectations::Parse(int number, const std::string& line, std::string& error
         nevers_.push_back(e);
         return true;
     }
-    if (const auto text = body("-lever: ")) {
+    for (PartKind kind : {PartKind::Lever, PartKind::Wheel, PartKind::Servo}) {
+        const auto text = body(("-" + std::string(PartName(kind)) + ": ").c_str());
+        if (!text)
+            continue;
         Lever e;
         e.number = number;
+        e.kind = kind;
         std::string words = *text;
         std::replace(words.begin(), words.end(), ',', ' ');   // "..., then stays" reads naturally
         if (ParseLever(e, Words(words), error))
@@ -212,7 +257,7 @@ bool Expectations::Parse(int number, const std::string& line, std::string& error
         return true;
     }
     if (rest.empty() || rest[0] == ':' || rest[0] == '-') {
-        error = "unknown expectation form (expect:, expect-never:, expect-lever:)";
+        error = "unknown expectation form (expect:, expect-never:, expect-lever:, expect-wheel:, expect-servo:)";
         return true;
     }
     return false;   // an ordinary comment ("# expected ...")
@@ -220,8 +265,9 @@ bool Expectations::Parse(int number, const std::string& line, std::string& error
 
 bool Expectations::ParseLever(Lever& e, const std::vector<std::string>& w, std::string& error)
 {
-    const char* const usage = "expect-lever: takes NAME in LO..HI from T0 to T1, NAME in LO..HI at T, or "
-                              "NAME reaches LO..HI [from T0] by T1 [without reversing] [then stays until T2]";
+    const std::string usage = "expect-" + std::string(PartName(e.kind))
+                              + ": takes NAME in LO..HI from T0 to T1, NAME in LO..HI at T, or "
+                                "NAME reaches LO..HI [from T0] by T1 [without reversing] [then stays until T2]";
     std::size_t i = 0;
     auto word = [&](const char* expected) {
         if (i < w.size() && w[i] == expected) {
@@ -282,10 +328,10 @@ void Expectations::Step(uint64_t t, const VirtualQuadrant& q, const std::functio
     for (Lever& e : levers_) {
         if (!e.failure.empty() || t < e.from)
             continue;
-        const std::optional<double> position = q.Position(e.name);
+        const std::optional<double> position = PartValue(q, e.kind, e.name);
         if (!position)
             continue;
-        const int reading = LeverReading(*position);
+        const int reading = PartReading(e.kind, *position);
         const bool inside = reading >= e.lo && reading <= e.hi;
         const std::string at = " at " + std::to_string(t) + " (reading " + std::to_string(reading) + ")";
         if (!e.reaches) {
@@ -307,7 +353,7 @@ void Expectations::Step(uint64_t t, const VirtualQuadrant& q, const std::functio
             e.lastPosition = *position;
             if (inside) {
                 e.arrived = t;
-                note("note lever " + e.name + " reached " + RangeText(e.lo, e.hi));
+                note("note " + std::string(PartName(e.kind)) + " " + e.name + " reached " + RangeText(e.lo, e.hi));
             } else if (t > e.to) {
                 e.failure = e.name + " not within " + RangeText(e.lo, e.hi) + " by " + std::to_string(e.to) + at;
             }
@@ -333,8 +379,8 @@ std::string Expectations::Finish(uint64_t t)
         else if (t < end)
             fail(e.number, "the run ended at " + std::to_string(t) + ", before " + std::to_string(end));
         else if (!e.sampled)
-            fail(e.number, "no step of the quadrant showed lever " + e.name + " from " + std::to_string(e.from)
-                               + " to " + std::to_string(e.to));
+            fail(e.number, "no step of the quadrant showed " + std::string(PartName(e.kind)) + " " + e.name
+                               + " from " + std::to_string(e.from) + " to " + std::to_string(e.to));
         else if (e.reaches && !e.arrived)
             fail(e.number, e.name + " never reached " + RangeText(e.lo, e.hi));
     }
@@ -356,11 +402,13 @@ struct ScenarioRunner::Impl : VirtualWorld {
     std::function<void(const std::string&)> out;
     bool trace = true;
     Expectations expect;
-    // Lever positions in the trace: every `leverTraceMs` (0: never), when
-    // changed since their last line.
+    // The quadrant's parts in the trace: every `leverTraceMs` (0: never),
+    // each when changed since its last line; the levers always, the wheels
+    // and the servos when asked for.
     uint64_t leverTraceMs = 0;
     uint64_t leverTraceDue = 0;
-    std::map<std::string, int> leverTraced;
+    bool traceLevers = true, traceWheels = false, traceServos = false;
+    std::map<std::string, int> leverTraced, wheelTraced, servoTraced;
 
     uint64_t Elapsed() const { return host.NowMs() - kStartMs; }
 
@@ -416,14 +464,23 @@ struct ScenarioRunner::Impl : VirtualWorld {
             return;
         while (leverTraceDue <= t)
             leverTraceDue += leverTraceMs;
-        for (const std::string& name : quadrant.Levers()) {
-            const int reading = *quadrant.Reading(name);
-            auto it = leverTraced.find(name);
-            if (it != leverTraced.end() && it->second == reading)
-                continue;
-            leverTraced[name] = reading;
-            Emit("lever " + name + " " + std::to_string(reading));
-        }
+        auto traceParts = [&](PartKind kind, const std::vector<std::string>& names,
+                              std::map<std::string, int>& traced) {
+            for (const std::string& name : names) {
+                const int reading = PartReading(kind, *PartValue(quadrant, kind, name));
+                auto it = traced.find(name);
+                if (it != traced.end() && it->second == reading)
+                    continue;
+                traced[name] = reading;
+                Emit(std::string(PartName(kind)) + " " + name + " " + std::to_string(reading));
+            }
+        };
+        if (traceLevers)
+            traceParts(PartKind::Lever, quadrant.Levers(), leverTraced);
+        if (traceWheels)
+            traceParts(PartKind::Wheel, quadrant.Wheels(), wheelTraced);
+        if (traceServos)
+            traceParts(PartKind::Servo, quadrant.Servos(), servoTraced);
     }
 
     void QuadrantOn()
@@ -481,15 +538,37 @@ std::string ScenarioRunner::Impl::QuadrantStimulus(const std::vector<std::string
         return {};
     }
 
-    // quadrant on | off | wire ... | trace MS
+    // quadrant on | off | wire ... | wheel ... | servo ... | trace MS [WHAT]...
     const std::string sub = w.size() > 2 ? w[2] : std::string();
     if (sub == "on" && w.size() == 3) {
-        const auto levers = ConfiguredLevers(form->cfg, form->aircraft_type.ItemIndex == 2);
+        const Settings& c = form->cfg;
+        const auto levers = ConfiguredLevers(c, form->aircraft_type.ItemIndex == 2);
         if (levers.empty())
             return "quadrant on: CONFIG.INI names no interface kit for the levers (INTERFACE1)";
         for (const auto& [name, wiring] : levers)
             if (!quadrant.Wire(name, wiring))
                 return "quadrant on: lever " + name + " is wired to an input or output outside 0..7";
+        for (const auto& [name, motor] : ConfiguredWheels(c))
+            if (!quadrant.WireWheel(name, motor))
+                return "quadrant on: wheel " + name + " is wired to a motor output outside 0..7";
+        for (const auto& [name, servo] : ConfiguredServos(c))
+            quadrant.WireServo(name, servo);   // outputs 0..3: always valid
+        QuadrantOn();
+        return {};
+    }
+    if (sub == "wheel" || sub == "servo") {
+        // quadrant wheel NAME MOTOR OUTPUT, quadrant servo NAME BOARD OUTPUT
+        int64_t serial = 0, output = 0;
+        if (w.size() != 6 || !IsLeverName(w[3]) || !integer(4, serial) || !integer(5, output))
+            return "quadrant " + sub + " takes a name, a board serial and an output";
+        if (serial < kMinSerial || serial > kMaxSerial)
+            return "serial number " + w[4] + " out of range " + RangeText(kMinSerial, kMaxSerial);
+        if (output < 0 || output >= VirtualBoardState::kChannels)
+            return "output index " + w[5] + " out of range " + RangeText(0, VirtualBoardState::kChannels - 1);
+        if (sub == "wheel")
+            quadrant.WireWheel(w[3], {int(serial), int(output)});
+        else
+            quadrant.WireServo(w[3], {int(serial), int(output)});
         QuadrantOn();
         return {};
     }
@@ -499,11 +578,23 @@ std::string ScenarioRunner::Impl::QuadrantStimulus(const std::vector<std::string
     }
     if (sub == "trace") {
         int64_t ms = 0;
-        if (!integer(3, ms) || w.size() != 4 || ms < 0 || uint64_t(ms) > ScenarioRunner::kMaxRunMs)
+        if (!integer(3, ms) || ms < 0 || uint64_t(ms) > ScenarioRunner::kMaxRunMs)
             return "quadrant trace takes an interval in ms (0 for none)";
+        // The parts to trace; the levers when none is named.
+        bool levers = w.size() == 4, wheels = false, servos = false;
+        for (std::size_t i = 4; i < w.size(); ++i) {
+            if (w[i] != "levers" && w[i] != "wheels" && w[i] != "servos")
+                return "quadrant trace takes levers, wheels or servos after its interval, not " + w[i];
+            (w[i] == "levers" ? levers : w[i] == "wheels" ? wheels : servos) = true;
+        }
         leverTraceMs = uint64_t(ms);
         leverTraceDue = Elapsed();
+        traceLevers = levers;
+        traceWheels = wheels;
+        traceServos = servos;
         leverTraced.clear();
+        wheelTraced.clear();
+        servoTraced.clear();
         return {};
     }
     if (sub == "wire") {
@@ -532,7 +623,7 @@ std::string ScenarioRunner::Impl::QuadrantStimulus(const std::vector<std::string
         QuadrantOn();
         return {};
     }
-    return "quadrant takes on, off, wire or trace";
+    return "quadrant takes on, off, wire, wheel, servo or trace";
 }
 
 ScenarioRunner::ScenarioRunner() : impl_(std::make_unique<Impl>()) {}
@@ -688,8 +779,13 @@ std::string ScenarioRunner::Impl::Stimulus(const std::vector<std::string>& w, co
         if (!need(1))
             return "click takes a control";
         const std::string& what = w[2];
-        if (what == "Button10") {
-            form->Button10Click();
+        // The "Save Config" button and the speedbrake test buttons.
+        static const std::map<std::string, void (TForm1::*)()> buttons = {
+            {"Button10", &TForm1::Button10Click}, {"Button7", &TForm1::Button7Click},
+            {"Button8", &TForm1::Button8Click},   {"Button9", &TForm1::Button9Click},
+            {"Button2", &TForm1::Button2Click},   {"Button3", &TForm1::Button3Click}};
+        if (const auto button = buttons.find(what); button != buttons.end()) {
+            (form.get()->*button->second)();
         } else if (what == "close") {
             if (form->FormCloseQuery()) {
                 form->FormClose();
@@ -712,6 +808,27 @@ std::string ScenarioRunner::Impl::Stimulus(const std::vector<std::string>& w, co
         if (b < bar.Min || b > bar.Max)
             return "position " + w[3] + " out of range " + range(bar.Min, bar.Max) + " of track bar " + w[2];
         bar.Position = int(b);
+    } else if (cmd == "show") {
+        // show CONTROL...: what the window shows now, as notes.
+        if (!need(1))
+            return "show takes the controls to show (Label1 .. Label99, Shape1, Shape2)";
+        std::vector<std::string> notes;
+        for (std::size_t i = 2; i < w.size(); ++i) {
+            const std::string& name = w[i];
+            int64_t n = 0;
+            if (name == "Shape1" || name == "Shape2") {
+                const ShapeModel& shape = name == "Shape1" ? form->Shape1 : form->Shape2;
+                notes.push_back("note " + name + " " + std::to_string(shape.BrushColor));
+            } else if (name.rfind("Label", 0) == 0 && ToInt64(name.substr(5), n) && n >= 1 && n <= kMaxLabel) {
+                const LabelModel& label = form->Label(int(n));
+                notes.push_back("note " + name + " " + label.Caption + (label.Visible ? "" : " (hidden)"));
+            } else {
+                return "unknown control " + name + " (show takes Label1 .. Label" + std::to_string(kMaxLabel)
+                       + ", Shape1, Shape2)";
+            }
+        }
+        for (const std::string& note : notes)
+            Emit(note);
     } else if (cmd == "quadrant" || cmd == "hold" || cmd == "release" || cmd == "move") {
         return QuadrantStimulus(w);
     } else if (cmd == "end") {

@@ -128,6 +128,7 @@ bool VirtualBoardState::Command(BoardCommand::Op op, int index, double value)
     if (commands.size() >= 2 * kKeptCommands)
         commands.erase(commands.begin(), commands.end() - std::ptrdiff_t(kKeptCommands));
     commands.push_back(c);
+    order_[std::size_t(op)][std::size_t(index)] = ++lib_.commandCount_;
     std::optional<double>& last = last_[std::size_t(op)][std::size_t(index)];
     // NaN repeats NaN here: the same value sent again.
     const bool repeated = last && (*last == value || (std::isnan(*last) && std::isnan(value)));

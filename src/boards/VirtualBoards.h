@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -92,6 +93,13 @@ public:
     bool Command(BoardCommand::Op op, int index, double value);
     void Check() const;
     bool ValidIndex(int index) const { return index >= 0 && index < kChannels; }
+    // When the operation last reached this output, counted across the
+    // library (0: never). Two controls opened on one device both command
+    // it; the newer command is the one the device follows.
+    uint64_t CommandOrder(BoardCommand::Op op, int index) const
+    {
+        return ValidIndex(index) ? order_[std::size_t(op)][std::size_t(index)] : 0;
+    }
 
     std::string deviceName;
     int deviceSerial = 0;
@@ -109,6 +117,7 @@ private:
     uint64_t generation_ = 0;   // invalidates posted events after close
     // The last value of each operation and output since the board attached.
     std::array<std::array<std::optional<double>, kChannels>, BoardCommand::kOpCount> last_{};
+    std::array<std::array<uint64_t, kChannels>, BoardCommand::kOpCount> order_{};
     // Posted events hold a weak reference, so a board destroyed before they
     // are delivered is never touched.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
@@ -160,6 +169,7 @@ private:
     IEventLoop& loop() { return loop_; }
 
     IEventLoop& loop_;
+    uint64_t commandCount_ = 0;
     std::map<int, Device> devices_;
     std::vector<VirtualBoardState*> controls_;
 

@@ -61,21 +61,22 @@ const VirtualQuadrant::Motor* VirtualQuadrant::FindMotor(const MotorOutput& out)
     return nullptr;
 }
 
-VirtualBoardState* VirtualQuadrant::MotorBoard(int serial) const
+VirtualBoardState* VirtualQuadrant::Commanding(int serial, bool servo, BoardCommand::Op op, int index) const
 {
     if (!boards_.Plugged(serial))
         return nullptr;
-    VirtualBoardState* closed = nullptr;
+    VirtualBoardState* best = nullptr;
     for (VirtualBoardState* s : boards_.Controls()) {
-        if (s->kind() != BoardKind::MotorControl || s->deviceSerial != serial)
+        const bool kind = servo ? (s->kind() == BoardKind::AdvancedServo || s->kind() == BoardKind::Servo)
+                                : s->kind() == BoardKind::MotorControl;
+        // A control opened but not attached does not reach the device.
+        if (!kind || s->deviceSerial != serial || (s->opened() && !s->attached()))
             continue;
-        if (s->attached())
-            return s;
-        // Closed after it attached: the device keeps what it was told.
-        if (!s->opened() && !closed)
-            closed = s;
+        if (!best || (s->attached() && !best->attached())
+            || (s->attached() == best->attached() && s->CommandOrder(op, index) > best->CommandOrder(op, index)))
+            best = s;
     }
-    return closed;
+    return best;
 }
 
 VirtualBoardState* VirtualQuadrant::KitBoard(int serial) const
@@ -107,6 +108,71 @@ bool VirtualQuadrant::Wire(const std::string& name, const Wiring& wiring)
     return true;
 }
 
+bool VirtualQuadrant::WireWheel(const std::string& name, const MotorOutput& motor)
+{
+    if (!ValidIndex(motor.output))
+        return false;
+    auto it = std::find_if(wheels_.begin(), wheels_.end(), [&](const Wheel& w) { return w.name == name; });
+    if (it == wheels_.end()) {
+        wheels_.emplace_back();
+        it = wheels_.end() - 1;
+        it->name = name;
+    }
+    it->motor = motor;
+    it->turns = 0;
+    MotorFor(motor);
+    return true;
+}
+
+std::vector<std::string> VirtualQuadrant::Wheels() const
+{
+    std::vector<std::string> out;
+    for (const Wheel& w : wheels_)
+        out.push_back(w.name);
+    return out;
+}
+
+std::optional<double> VirtualQuadrant::WheelTurns(const std::string& name) const
+{
+    for (const Wheel& w : wheels_)
+        if (w.name == name)
+            return w.turns;
+    return std::nullopt;
+}
+
+bool VirtualQuadrant::WireServo(const std::string& name, const ServoOutput& servo)
+{
+    if (!ValidIndex(servo.index))
+        return false;
+    auto it = std::find_if(servos_.begin(), servos_.end(), [&](const Servo& s) { return s.name == name; });
+    if (it == servos_.end()) {
+        servos_.emplace_back();
+        it = servos_.end() - 1;
+        it->name = name;
+    }
+    it->out = servo;
+    const VirtualBoardState* board = Commanding(servo.serial, true, BoardCommand::Op::Position, servo.index);
+    const double held = board ? board->position[std::size_t(servo.index)] : 0.0;
+    it->angle = std::isfinite(held) ? held : 0.0;
+    return true;
+}
+
+std::vector<std::string> VirtualQuadrant::Servos() const
+{
+    std::vector<std::string> out;
+    for (const Servo& s : servos_)
+        out.push_back(s.name);
+    return out;
+}
+
+std::optional<double> VirtualQuadrant::ServoAngle(const std::string& name) const
+{
+    for (const Servo& s : servos_)
+        if (s.name == name)
+            return s.angle;
+    return std::nullopt;
+}
+
 std::vector<std::string> VirtualQuadrant::Levers() const
 {
     std::vector<std::string> out;
@@ -135,19 +201,38 @@ void VirtualQuadrant::Step(double seconds)
 {
     // Motor outputs follow their commands at the board's ramp.
     for (Motor& m : motors_) {
-        const VirtualBoardState* board = MotorBoard(m.out.serial);
+        const int o = m.out.output;
+        const VirtualBoardState* board = Commanding(m.out.serial, false, BoardCommand::Op::Velocity, o);
         if (!board) {
             m.output = 0;   // no power, or never driven
             continue;
         }
-        const std::size_t o = std::size_t(m.out.output);
-        double command = board->velocity[o];
+        double command = board->velocity[std::size_t(o)];
         command = std::isfinite(command) ? std::clamp(command, -100.0, 100.0) : 0.0;
-        double acceleration = board->acceleration[o];
+        const VirtualBoardState* ramp = Commanding(m.out.serial, false, BoardCommand::Op::Acceleration, o);
+        double acceleration = ramp ? ramp->acceleration[std::size_t(o)] : 0.0;
         if (!(acceleration > 0) || !std::isfinite(acceleration))
             acceleration = kDefaultAcceleration;
-        const double ramp = acceleration * kRampPerAcceleration * seconds;
-        m.output = command > m.output ? std::min(command, m.output + ramp) : std::max(command, m.output - ramp);
+        const double step = acceleration * kRampPerAcceleration * seconds;
+        m.output = command > m.output ? std::min(command, m.output + step) : std::max(command, m.output - step);
+    }
+
+    // Wheels turn with their motors.
+    for (Wheel& w : wheels_)
+        if (const Motor* m = FindMotor(w.motor))
+            w.turns += kWheelTurnsPerSecondPerPercent * m->output * seconds;
+
+    // Servo arms follow their boards.
+    for (Servo& s : servos_) {
+        const std::size_t i = std::size_t(s.out.index);
+        const VirtualBoardState* board = Commanding(s.out.serial, true, BoardCommand::Op::Position, s.out.index);
+        if (!board || !board->engaged[i] || !std::isfinite(board->position[i]))
+            continue;
+        double rate = kServoDegreesPerSecond;
+        if (board->kind() == BoardKind::AdvancedServo && board->speedRamping[i] && board->velocityLimit[i] > 0)
+            rate = std::min(rate, board->velocityLimit[i]);
+        const double most = rate * seconds;
+        s.angle += std::clamp(board->position[i] - s.angle, -most, most);
     }
 
     // Levers move with their motors, or with the hand.
@@ -184,8 +269,12 @@ void VirtualQuadrant::Step(double seconds)
             const double v = std::fabs(m.output);
             m.amps = stalled ? kStallAmps + kStallAmpsPerPercent * v : kRunningAmps + kRunningAmpsPerPercent * v;
         }
-        if (VirtualBoardState* board = MotorBoard(m.out.serial))
-            board->current[std::size_t(m.out.output)] = m.amps;
+        // Every control that speaks for the device reads its current.
+        if (Commanding(m.out.serial, false, BoardCommand::Op::Velocity, m.out.output))
+            for (VirtualBoardState* board : boards_.Controls())
+                if (board->kind() == BoardKind::MotorControl && board->deviceSerial == m.out.serial
+                    && (board->attached() || !board->opened()))
+                    board->current[std::size_t(m.out.output)] = m.amps;
     }
 
     for (Lever& l : levers_)
@@ -302,6 +391,31 @@ std::vector<std::pair<std::string, VirtualQuadrant::Wiring>> ConfiguredLevers(co
     // speedbrake; its speedbrake lever is read by the second card.
     add("speedbrake", is747 ? c.INTERFACE1_PBRAKE_STAB : c.INTERFACE1, c.SPEEDBRAKE_INPUT_CHANNEL,
         {{c.MOTOR1_SPEEDBRAKE, c.SPEEDBRAKE_MOTOR_CHANNEL}});
+    return out;
+}
+
+std::vector<std::pair<std::string, VirtualQuadrant::MotorOutput>> ConfiguredWheels(const Settings& c)
+{
+    if (c.MOTOR_TRIM <= 0)
+        return {};
+    return {{"trim", {c.MOTOR_TRIM, c.MOTOR_NUMBER}}};
+}
+
+std::vector<std::pair<std::string, VirtualQuadrant::ServoOutput>> ConfiguredServos(const Settings& c)
+{
+    std::vector<std::pair<std::string, VirtualQuadrant::ServoOutput>> out;
+    auto add = [&](const char* name, int serial, int index) {
+        if (serial > 0)
+            out.push_back({name, {serial, index}});
+    };
+    add("cpt", c.SERVO1_CPT_TRIM, 0);
+    add("fo", c.SERVO2_FO_TRIM, 0);
+    add("rudder", c.SERVO3_RUDDER_TRIM, 0);
+    add("latch", c.SERVO4_SPEEDBRAKE, 0);
+    add("multi-cpt", c.MULTI_SERVOS, 0);
+    add("multi-fo", c.MULTI_SERVOS, 1);
+    add("multi-rudder", c.MULTI_SERVOS, 2);
+    add("multi-latch", c.MULTI_SERVOS, 3);
     return out;
 }
 

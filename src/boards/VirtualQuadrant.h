@@ -31,7 +31,15 @@ namespace zrk {
 //    against an end stop.
 //  - A motor runs while its device is plugged and the board was attached:
 //    a board closed by the program keeps its last velocity, as the real one
-//    does; an unplugged one stops.
+//    does; an unplugged one stops. Where two controls are opened on one
+//    device (the speedbrake motor sharing the trim board), the device
+//    follows the newer command of either.
+//  - A wheel (the trim wheel) turns with its motor, without end stops:
+//    kWheelTurnsPerSecondPerPercent * v turns a second, one turn a second
+//    at 100 %; the motor ramps as a lever's does.
+//  - A servo's arm follows the position its board holds while the servo is
+//    engaged, at the board's velocity limit when speed ramping is on, and
+//    never faster than kServoDegreesPerSecond (a hobby servo's own speed).
 //
 // The model advances in steps of at most kStepMs. Nothing here runs by
 // itself: the owner calls Advance as virtual time passes.
@@ -45,6 +53,8 @@ public:
     static constexpr double kStallAmps = 0.55, kStallAmpsPerPercent = 0.004;
     static constexpr int kMinReading = 0, kMaxReading = 1000;
     static constexpr uint32_t kStepMs = 8;
+    static constexpr double kWheelTurnsPerSecondPerPercent = 0.01;
+    static constexpr double kServoDegreesPerSecond = 400.0;   // 60 degrees in 0.15 s
 
     struct MotorOutput {
         int serial = 0;   // the motor controller's serial number
@@ -58,6 +68,13 @@ public:
         std::vector<MotorOutput> motors;
     };
 
+    // One output of a servo board (advanced or standard).
+    struct ServoOutput {
+        int serial = 0;
+        int index = 0;
+        bool operator==(const ServoOutput&) const = default;
+    };
+
     explicit VirtualQuadrant(VirtualBoardLibrary& boards) : boards_(boards) {}
 
     // Ties lever `name` to a kit input and its motors, replacing an earlier
@@ -67,6 +84,22 @@ public:
     bool Has(const std::string& name) const { return Find(name) != nullptr; }
     std::vector<std::string> Levers() const;
     std::optional<Wiring> WiringOf(const std::string& name) const;
+
+    // Ties wheel `name` to the motor output that turns it, replacing an
+    // earlier wiring of that name; it starts at 0 turns. False (nothing
+    // changed) for an output outside 0..7.
+    bool WireWheel(const std::string& name, const MotorOutput& motor);
+    std::vector<std::string> Wheels() const;
+    // Turns since the wheel was wired (positive with positive velocity).
+    std::optional<double> WheelTurns(const std::string& name) const;
+
+    // Ties servo `name` to a servo board output, replacing an earlier wiring
+    // of that name; its arm starts where the board holds it (0 before the
+    // board has had a position). False for an output outside 0..7.
+    bool WireServo(const std::string& name, const ServoOutput& servo);
+    std::vector<std::string> Servos() const;
+    // The servo arm's angle in degrees.
+    std::optional<double> ServoAngle(const std::string& name) const;
 
     // Runs `ms` of time.
     void Advance(uint64_t ms);
@@ -112,14 +145,28 @@ private:
         double output = 0;   // percent, after the ramp
         double amps = 0;
     };
+    struct Wheel {
+        std::string name;
+        MotorOutput motor;
+        double turns = 0;
+    };
+    struct Servo {
+        std::string name;
+        ServoOutput out;
+        double angle = 0;
+    };
 
     Lever* Find(const std::string& name);
     const Lever* Find(const std::string& name) const;
     Motor& MotorFor(const MotorOutput& out);
     const Motor* FindMotor(const MotorOutput& out) const;
-    // The motor controller that holds the device's outputs, when the device
-    // is powered and a control attached to it; nullptr otherwise.
-    VirtualBoardState* MotorBoard(int serial) const;
+    // Of the controls that speak for a powered device of the kind (`servo`:
+    // either servo board, else a motor controller), the one whose command
+    // `op` on output `index` the device follows: a control attached to it
+    // outranks one closed after it attached (the device keeps what it was
+    // told); among equals the newer command wins. nullptr when the device
+    // is unplugged or no control ever attached to it.
+    VirtualBoardState* Commanding(int serial, bool servo, BoardCommand::Op op, int index) const;
     // The interface kit control opened with `serial` (nullptr when none).
     VirtualBoardState* KitBoard(int serial) const;
     void Step(double seconds);
@@ -128,6 +175,8 @@ private:
     VirtualBoardLibrary& boards_;
     std::vector<Lever> levers_;
     std::vector<Motor> motors_;
+    std::vector<Wheel> wheels_;
+    std::vector<Servo> servos_;
     uint64_t now_ = 0;
 };
 
@@ -140,5 +189,15 @@ int LeverReading(double position);
 // and 2, the third board for 3 and 4). Boards whose serial is not set are
 // left out; a lever without a kit is left out altogether.
 std::vector<std::pair<std::string, VirtualQuadrant::Wiring>> ConfiguredLevers(const Settings& c, bool is747);
+
+// The trim wheel CONFIG.INI wires: "trim", turned by output MOTOR_NUMBER of
+// the trim board (none when MOTOR_TRIM is not set).
+std::vector<std::pair<std::string, VirtualQuadrant::MotorOutput>> ConfiguredWheels(const Settings& c);
+
+// The servos CONFIG.INI wires: the trim indicators "cpt", "fo" and
+// "rudder" and the speedbrake "latch" on output 0 of their own boards, and
+// "multi-cpt", "multi-fo", "multi-rudder", "multi-latch" on outputs 0..3 of
+// the four-channel board. Boards whose serial is not set are left out.
+std::vector<std::pair<std::string, VirtualQuadrant::ServoOutput>> ConfiguredServos(const Settings& c);
 
 } // namespace zrk

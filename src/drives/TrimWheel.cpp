@@ -78,8 +78,18 @@ TrimWheelReadouts TrimWheel::Move_Stab_Trim_Wheel(uint32_t now, const Settings& 
     if (tracking) {
         const double dt = double(uint32_t(now - trim_last_time));
         out = pidStep(target, trim_wheel_position);
-        if (trim_last_time > 0)
-            trim_wheel_position += 0.02 * out * dt / 1000.0;
+        if (trim_last_time > 0) {
+            // 0.02 stab units per percent-second. The model never passes
+            // the set point in one step: a step beyond it would make the
+            // loop hunt around the null zone for ever (the reversal lock
+            // holds the motor back while the model swings), and the wheel
+            // would creep on with the simulator's trim standing still.
+            double step = 0.02 * out * dt / 1000.0;
+            const double error = target - trim_wheel_position;
+            if ((step > 0 && error > 0 && step > error) || (step < 0 && error < 0 && step < error))
+                step = error;
+            trim_wheel_position += step;
+        }
         trim_last_time = now;
     } else if (a.trim_hold() == 0) {
         trim_wheel_position = target;

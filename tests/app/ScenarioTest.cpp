@@ -141,7 +141,8 @@ TEST(Scenario, ExpectationsAreCheckedInOrderAndNamedWhenUnmet)
         {"# expect-lever: t1 in 0..10\n", "line 1: expect-lever: takes NAME in LO..HI from T0 to T1, NAME in LO..HI "
                                           "at T, or NAME reaches LO..HI [from T0] by T1 [without reversing] [then stays "
                                           "until T2]"},
-        {"# expect-sometime: x\n", "line 1: unknown expectation form (expect:, expect-never:, expect-lever:)"},
+        {"# expect-sometime: x\n", "line 1: unknown expectation form (expect:, expect-never:, expect-lever:, "
+                                    "expect-wheel:, expect-servo:)"},
         {"# expected to pass: an ordinary comment\n", ""},
     };
     for (const auto& c : cases) {
@@ -185,6 +186,92 @@ TEST(Scenario, LeverExpectationsFollowTheLeverAtEveryStep)
                                              [](const std::string&) {});
         EXPECT_EQ(error, *c.error ? std::string("line 1: ") + c.error : "") << c.expectation;
     }
+}
+
+// The trim board 400 (wheel on output 1) and the four-channel servo board
+// 500, both plugged, with the quadrant on.
+const char* const kTrimAndServos = "@config\n[PHIDGETS_SERIAL_NUMBERS]\nINTERFACE1=100\nMOTOR_TRIM=400\n"
+                                   "MULTI_SERVOS=500\n[TRIM]\nMOTOR_NUMBER=1\n@scenario\n0 plug kit 100\n"
+                                   "0 plug motor 400\n0 plug advservo 500\n1500 quadrant on\n";
+
+TEST(Scenario, WheelsAndServosAreTracedOnlyWhenAskedFor)
+{
+    std::string error;
+    // The levers only, as before.
+    auto lines = Trace(std::string(kTrimAndServos) + "1500 quadrant trace 100\n2000 end\n", &error);
+    ASSERT_EQ(error, "");
+    EXPECT_TRUE(Has(lines, "     1508 lever speedbrake 0"));
+    EXPECT_TRUE(BoardLines(lines, " wheel ").empty());
+    EXPECT_TRUE(BoardLines(lines, " servo ").empty());
+    // Asked for: each part when it changed. The captain's pointer stands at
+    // 4 units of 15 (1 + 4 * 179 / 15 = 48.7), the latch channel in the
+    // middle of its travel.
+    lines = Trace(std::string(kTrimAndServos) + "1500 quadrant trace 100 wheels servos\n2000 end\n", &error);
+    ASSERT_EQ(error, "");
+    EXPECT_TRUE(BoardLines(lines, " lever ").empty());
+    EXPECT_EQ(BoardLines(lines, "1508 wheel"), std::vector<std::string>{"     1508 wheel trim 0"});
+    EXPECT_TRUE(Has(lines, "     1508 servo multi-cpt 49"));
+    EXPECT_TRUE(Has(lines, "     1508 servo multi-latch 90"));
+    EXPECT_EQ(BoardLines(lines, " servo multi-cpt").size(), 1u);   // it stands still
+}
+
+TEST(Scenario, WheelAndServoExpectations)
+{
+    // The alternate trim turns the wheel from the cycle at 2100.
+    const std::string run = std::string(kTrimAndServos) + "2000 simulator u8 1170 1\n3000 end\n";
+    const struct {
+        const char* expectation;
+        const char* error;
+    } cases[] = {
+        {"# expect-wheel: trim in 0..0 from 1500 to 2100", ""},
+        {"# expect-wheel: trim reaches 90..3600 from 2100 by 3000 without reversing", ""},
+        {"# expect-wheel: trim in 0..0 from 1500 to 3000", "trim outside 0..0 at 2116 (reading 1)"},
+        {"# expect-wheel: trim reaches -20..-10 by 2500", "trim not within -20..-10 by 2500 at 2508 (reading 40)"},
+        {"# expect-servo: multi-cpt in 48..49 from 1500 to 3000", ""},
+        {"# expect-servo: latch in 0..1 at 2000", "no step of the quadrant showed servo latch from 2000 to 2007"},
+        {"# expect-servo: multi-cpt in 48..49", "expect-servo: takes NAME in LO..HI from T0 to T1, NAME in LO..HI "
+                                                "at T, or NAME reaches LO..HI [from T0] by T1 [without reversing] "
+                                                "[then stays until T2]"},
+    };
+    for (const auto& c : cases) {
+        ScenarioRunner runner;
+        runner.check = true;
+        runner.trace = false;
+        const std::string error = runner.Run(std::string(c.expectation) + "\n" + run, [](const std::string&) {});
+        EXPECT_EQ(error, *c.error ? std::string("line 1: ") + c.error : "") << c.expectation;
+    }
+}
+
+TEST(Scenario, SpeedbrakeButtonsAndWhatTheWindowShows)
+{
+    const struct {
+        const char* button;
+        const char* log;    // the button's log line, if any
+        const char* shown;  // Label59 at the next cycle
+    } cases[] = {
+        {"Button7", "Speedbrake Deploy", "DEPLOY"},
+        {"Button8", "Speedbrake Retract", "RETRACT"},
+        {"Button9", "Speedbrake Stop", "STOPPED"},
+        {"Button2", nullptr, "STOPPED"},
+        {"Button3", nullptr, "STOPPED"},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        const auto lines = Trace(std::string("@config\n@scenario\n2000 click ") + c.button
+                                     + "\n2150 show Label59 Label23 Shape1\n2200 end\n",
+                                 &error);
+        ASSERT_EQ(error, "") << c.button;
+        const auto logged = BoardLines(lines, "     2000 log");
+        EXPECT_EQ(logged, c.log ? std::vector<std::string>{"     2000 log 14:46:42 : " + std::string(c.log)}
+                                : std::vector<std::string>{})
+            << c.button;
+        EXPECT_TRUE(Has(lines, std::string("     2150 note Label59 ") + c.shown)) << c.button;
+        EXPECT_TRUE(Has(lines, "     2150 note Label23 S/B NOT ARMED")) << c.button;
+        EXPECT_TRUE(Has(lines, "     2150 note Shape1 8421504")) << c.button;
+    }
+    // A hidden label says so.
+    const auto lines = Trace("@config\n@scenario\n2000 show Label33\n2100 end\n");
+    EXPECT_TRUE(Has(lines, "     2000 note Label33 FWD (hidden)"));
 }
 
 TEST(Scenario, TheVirtualWorldsRecordersStayBounded)
@@ -281,7 +368,16 @@ TEST(Scenario, StimuliOutOfRangeAreRefusedWithTheirLine)
         {"100 quadrant wire t/1 100 0", "quadrant wire takes a lever name, a kit serial and input, then motor "
                                         "serials and outputs in pairs"},
         {"100 quadrant trace -1", "quadrant trace takes an interval in ms (0 for none)"},
-        {"100 quadrant sideways", "quadrant takes on, off, wire or trace"},
+        {"100 quadrant sideways", "quadrant takes on, off, wire, wheel, servo or trace"},
+        {"100 quadrant trace 100 levers wheel", "quadrant trace takes levers, wheels or servos after its interval, "
+                                                "not wheel"},
+        {"100 quadrant wheel w 0 1", "serial number 0 out of range 1..2147483647"},
+        {"100 quadrant wheel w 400 8", "output index 8 out of range 0..7"},
+        {"100 quadrant servo s 500", "quadrant servo takes a name, a board serial and an output"},
+        {"100 click Button4", "unknown control Button4"},
+        {"100 show", "show takes the controls to show (Label1 .. Label99, Shape1, Shape2)"},
+        {"100 show Label23 Label100", "unknown control Label100 (show takes Label1 .. Label99, Shape1, Shape2)"},
+        {"100 show Shape3", "unknown control Shape3 (show takes Label1 .. Label99, Shape1, Shape2)"},
     };
     for (const auto& c : cases) {
         ScenarioRunner runner;

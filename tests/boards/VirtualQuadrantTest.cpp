@@ -230,6 +230,163 @@ TEST(VirtualQuadrant, ConfiguredLeversFollowTheSettings)
     EXPECT_TRUE(ConfiguredLevers(c, false).empty());
 }
 
+// Two controls opened on one device (the speedbrake motor on the trim
+// board): each output follows whichever control commanded it last, and
+// both read the device's current.
+TEST(VirtualQuadrant, ADeviceOpenedTwiceFollowsTheNewerCommand)
+{
+    Bench b(100);
+    auto second = b.lib.CreateMotorControl();
+    second->Open(kMotor);
+    b.host.RunPending();
+    ASSERT_TRUE(second->Attached());
+    b.quadrant.WireWheel("w", {kMotor, 0});
+    // The lever's output 1 is commanded by the second control only; the
+    // first one never touched it.
+    second->SetAcceleration(1, 100);
+    second->SetVelocity(1, 60);
+    b.Run(500);
+    // 400 counts a second, less the ramp (within the model's 8-ms steps).
+    EXPECT_NEAR(b.Position(), 100 + 400 * 0.5 - 400 * 0.06 / 2, 2);
+    EXPECT_GT(b.Amps(), 0);
+    EXPECT_EQ(second->Current(1), b.Amps());
+    // The first control takes output 1 over with a stop; output 0 (the
+    // wheel) runs on the first control's command.
+    b.motor->SetVelocity(1, 0);
+    b.motor->SetAcceleration(0, 100);
+    b.motor->SetVelocity(0, 100);
+    const double stoppedAt = b.Position();
+    b.Run(1000);
+    EXPECT_NEAR(b.Position(), stoppedAt + 400 * 0.06 / 2, 2);   // the ramp down
+    EXPECT_NEAR(*b.quadrant.WheelTurns("w"), 1.0 - 0.05, 0.01);   // a turn a second, less the ramp
+    // And back: the second control's newer command wins again.
+    second->SetVelocity(0, 0);
+    const double turns = *b.quadrant.WheelTurns("w");
+    b.Run(500);
+    EXPECT_NEAR(*b.quadrant.WheelTurns("w"), turns + 0.05, 0.01);
+}
+
+TEST(VirtualQuadrant, AWheelTurnsOneTurnASecondAtFullSpeed)
+{
+    const struct {
+        double velocity;
+        uint64_t ms;
+        double turns;   // after the ramp at acceleration 100: 0.1 s to full speed
+    } cases[] = {
+        {100, 1000, 0.95}, {100, 3100, 3.05}, {-100, 1000, -0.95}, {50, 2000, 0.9875}, {0, 1000, 0},
+    };
+    for (const auto& c : cases) {
+        Bench b;
+        ASSERT_TRUE(b.quadrant.WireWheel("trim", {kMotor, 3}));
+        b.motor->SetAcceleration(3, 100);
+        b.motor->SetVelocity(3, c.velocity);
+        b.Run(c.ms);
+        EXPECT_NEAR(*b.quadrant.WheelTurns("trim"), c.turns, 0.005) << c.velocity << " " << c.ms;
+        // A wheel has no end stop: its motor draws the free-running current.
+        if (c.velocity != 0) {
+            EXPECT_LT(b.motor->Current(3), 0.28);
+        }
+    }
+    Bench b;
+    EXPECT_FALSE(b.quadrant.WireWheel("trim", {kMotor, 8}));
+    EXPECT_FALSE(b.quadrant.WheelTurns("trim"));
+    // Without power it stops; wired again it starts from 0.
+    ASSERT_TRUE(b.quadrant.WireWheel("trim", {kMotor, 0}));
+    b.motor->SetVelocity(0, 100);
+    b.Run(500);
+    b.lib.Unplug(kMotor);
+    const double turns = *b.quadrant.WheelTurns("trim");
+    EXPECT_GT(turns, 0.3);
+    b.Run(500);
+    EXPECT_EQ(*b.quadrant.WheelTurns("trim"), turns);
+    b.quadrant.WireWheel("trim", {kMotor, 0});
+    EXPECT_EQ(*b.quadrant.WheelTurns("trim"), 0.0);
+    EXPECT_EQ(b.quadrant.Wheels(), std::vector<std::string>{"trim"});
+}
+
+TEST(VirtualQuadrant, AServoArmFollowsItsBoardAtItsSpeed)
+{
+    constexpr int kAdvanced = 300, kStandard = 301;
+    TestHost host;
+    VirtualBoardLibrary lib{host};
+    VirtualQuadrant q{lib};
+    lib.Plug(BoardKind::AdvancedServo, kAdvanced);
+    lib.Plug(BoardKind::Servo, kStandard);
+    auto advanced = lib.CreateAdvancedServo();
+    auto standard = lib.CreateServo();
+    advanced->Open(kAdvanced);
+    standard->Open(kStandard);
+    host.RunPending();
+    advanced->SetPosition(0, 90);
+    advanced->SetEngaged(0, true);
+    ASSERT_TRUE(q.WireServo("ramped", {kAdvanced, 0}));
+    ASSERT_TRUE(q.WireServo("fast", {kAdvanced, 1}));
+    ASSERT_TRUE(q.WireServo("plain", {kStandard, 0}));
+    EXPECT_FALSE(q.WireServo("bad", {kStandard, 8}));
+    EXPECT_EQ(q.ServoAngle("ramped"), 90.0);   // where the board holds it
+    EXPECT_EQ(q.ServoAngle("plain"), 0.0);
+
+    // Ramping at 300 degrees a second; without ramping, and on the
+    // standard board, at the servo's own 400.
+    advanced->SetSpeedRamping(0, true);
+    advanced->SetVelocityLimit(0, 300);
+    advanced->SetPosition(0, 180);
+    advanced->SetEngaged(1, true);
+    advanced->SetVelocityLimit(1, 300);
+    advanced->SetPosition(1, 180);
+    standard->SetEngaged(0, true);
+    standard->SetPosition(0, 180);
+    q.Advance(200);
+    EXPECT_NEAR(*q.ServoAngle("ramped"), 150, 1e-9);
+    EXPECT_NEAR(*q.ServoAngle("fast"), 80, 1e-9);
+    EXPECT_NEAR(*q.ServoAngle("plain"), 80, 1e-9);
+    q.Advance(400);
+    EXPECT_EQ(q.ServoAngle("ramped"), 180.0);   // and no further
+    EXPECT_EQ(q.ServoAngle("plain"), 180.0);
+    // A limit above the servo's own speed does not make it faster.
+    advanced->SetVelocityLimit(0, 10000);
+    advanced->SetPosition(0, 0);
+    q.Advance(200);
+    EXPECT_NEAR(*q.ServoAngle("ramped"), 100, 1e-9);
+    // A disengaged servo, one whose position is no number, and one whose
+    // board is unplugged stay where they are.
+    standard->SetEngaged(0, false);
+    standard->SetPosition(0, 20);
+    lib.Find(kAdvanced)->position[1] = std::nan("");
+    q.Advance(200);
+    EXPECT_EQ(q.ServoAngle("plain"), 180.0);
+    EXPECT_EQ(q.ServoAngle("fast"), 180.0);
+    lib.Unplug(kAdvanced);
+    host.RunPending();
+    const double ramped = *q.ServoAngle("ramped");
+    q.Advance(200);
+    EXPECT_EQ(q.ServoAngle("ramped"), ramped);
+    EXPECT_EQ(q.Servos(), (std::vector<std::string>{"ramped", "fast", "plain"}));
+}
+
+TEST(VirtualQuadrant, ConfiguredWheelAndServosFollowTheSettings)
+{
+    Settings c;
+    EXPECT_TRUE(ConfiguredWheels(c).empty());
+    EXPECT_TRUE(ConfiguredServos(c).empty());
+    c.MOTOR_TRIM = 400;
+    c.MOTOR_NUMBER = 1;
+    c.SERVO1_CPT_TRIM = 311;
+    c.SERVO3_RUDDER_TRIM = 313;
+    c.SERVO4_SPEEDBRAKE = 314;
+    c.MULTI_SERVOS = 500;
+    const auto wheels = ConfiguredWheels(c);
+    ASSERT_EQ(wheels.size(), 1u);
+    EXPECT_EQ(wheels[0].first, "trim");
+    EXPECT_EQ(wheels[0].second, (VirtualQuadrant::MotorOutput{400, 1}));
+    using S = VirtualQuadrant::ServoOutput;
+    const std::vector<std::pair<std::string, S>> servos = {
+        {"cpt", {311, 0}},       {"rudder", {313, 0}},   {"latch", {314, 0}},        {"multi-cpt", {500, 0}},
+        {"multi-fo", {500, 1}}, {"multi-rudder", {500, 2}}, {"multi-latch", {500, 3}},
+    };
+    EXPECT_EQ(ConfiguredServos(c), servos);
+}
+
 // ---- the host's periodic step ----
 
 struct Ticks : ITimerSink {

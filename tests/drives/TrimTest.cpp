@@ -95,6 +95,33 @@ TEST(Trim, TheMotorReversesOnlyAfterACycleAtRest)
     }
 }
 
+TEST(Trim, TrackingSettlesOnTheSimulatorsTrimAtEverySpeed)
+{
+    // From 4 to a new trim; at the default gains the output saturates, and
+    // a step of the model beyond the set point would hunt for ever.
+    for (const int speedMax : {60, 100, 37})
+        for (const int16_t trim : {2520, 2000, -3000}) {
+            Wheel w;
+            w.cfg.MOTOR_SPEED_MAX = speedMax;
+            w.cfg.TRIM_NULL_ZONE = 0.04;
+            w.aircraft.set_trim_track_request(1);
+            w.Step({5000, 3, 300});   // the first step only starts the clock
+            w.simulator.set_stab_trim_value(trim);
+            int reversals = 0;
+            double last = 0;
+            for (int t = 0; t < 100; ++t) {
+                const double out = w.Step({5000, 3, 300}).motorOutput;
+                if ((last > 0 && out < 0) || (last < 0 && out > 0))
+                    ++reversals;
+                if (out != 0)
+                    last = out;
+            }
+            EXPECT_EQ(w.wheel.trim_motor_output, 0) << speedMax << " " << trim;
+            EXPECT_NEAR(w.wheel.trim_wheel_position, StabUnits(trim), 0.04) << speedMax << " " << trim;
+            EXPECT_EQ(reversals, 0) << speedMax << " " << trim;
+        }
+}
+
 TEST(Trim, TheAlternateTrimWaitsBeforeReversing)
 {
     Wheel w;
