@@ -19,6 +19,25 @@ bool LeftEngine(int n) { return n == 1 || n == 3; }
 
 int64_t Shown(double v) { return RoundHalfEven(v); }
 
+// What the speed law takes for throttle n, common to both lever pairs.
+LeverLawInput LawInput(int n, double target, bool fastInRetard, const Settings& cfg, const AutoThrottleInputs& in,
+                       const AircraftSnapshot& aircraft)
+{
+    const ThrottleSettings t = Throttle(cfg, n);
+    const uint8_t atMode = aircraft.autothrottle_mode();
+    LeverLawInput l;
+    l.target = target;
+    l.idle = t.idle;
+    l.full = t.full;
+    l.position = in.lever[std::size_t(n - 1)];
+    l.atMode = atMode;
+    l.ceiling = SpeedCeiling(atMode, fastInRetard, cfg.DEFAULT_TOGA_SPEED, cfg.DEFAULT_SPD_SPEED);
+    l.speedAdjust = t.speedAdjust;
+    l.nullZone = cfg.FINE_TUNING_NULL_ZONE;
+    l.motorDirection = t.motorDirection;
+    return l;
+}
+
 } // namespace
 
 void AutoThrottle::RetardLatch(uint32_t now, int idleTimeout, AircraftSnapshot& aircraft)
@@ -142,23 +161,12 @@ void AutoThrottle::DriveInner(int n, MotorChannel& motor, bool singleBoard, cons
     const std::size_t i = std::size_t(n - 1);
     const bool engaged = n == 1 ? aircraft.at_engaged_left() == 1 && aircraft.at_override_left() == 0
                                 : aircraft.at_engaged_right() == 1 && aircraft.at_override_right() == 0;
-    const ThrottleSettings t = Throttle(cfg, n);
-    const uint8_t atMode = aircraft.autothrottle_mode();
     std::optional<LeverLawOutput> law;
     if (engaged && target_[i]) {
-        LeverLawInput l;
-        l.target = *target_[i];
-        l.idle = t.idle;
-        l.full = t.full;
-        l.position = in.lever[i];
-        l.atMode = atMode;
-        l.ceiling = SpeedCeiling(atMode, singleBoard, cfg.DEFAULT_TOGA_SPEED, cfg.DEFAULT_SPD_SPEED);
-        l.speedAdjust = t.speedAdjust;
-        l.nullZone = cfg.FINE_TUNING_NULL_ZONE;
+        LeverLawInput l = LawInput(n, *target_[i], singleBoard, cfg, in, aircraft);
         l.minSpeed = cfg.MIN_MOTOR_SPEED_L;
         l.maxSpeed = cfg.MAX_MOTOR_SPEED_L;
         l.speedScale = cfg.SPEED_SCALE;
-        l.motorDirection = t.motorDirection;
         law = InnerLeverLaw(l);
     }
     if (law) {
@@ -180,22 +188,9 @@ void AutoThrottle::DriveOuter(int n, const Settings& cfg, const AutoThrottleInpu
     // Both outer levers engage on the left flag; each has its own override.
     const bool engaged = aircraft.at_engaged_left() == 1
                          && (n == 3 ? aircraft.at_override_left() : aircraft.at_override_right()) == 0;
-    const ThrottleSettings t = Throttle(cfg, n);
-    const uint8_t atMode = aircraft.autothrottle_mode();
     std::optional<LeverLawOutput> law;
-    if (engaged && target_[i]) {
-        LeverLawInput l;
-        l.target = *target_[i];
-        l.idle = t.idle;
-        l.full = t.full;
-        l.position = in.lever[i];
-        l.atMode = atMode;
-        l.ceiling = SpeedCeiling(atMode, true, cfg.DEFAULT_TOGA_SPEED, cfg.DEFAULT_SPD_SPEED);
-        l.speedAdjust = t.speedAdjust;
-        l.nullZone = cfg.FINE_TUNING_NULL_ZONE;
-        l.motorDirection = t.motorDirection;
-        law = OuterLeverLaw(l);
-    }
+    if (engaged && target_[i])
+        law = OuterLeverLaw(LawInput(n, *target_[i], true, cfg, in, aircraft));
     if (law) {
         motor.SetAcceleration(law->acceleration);
         motor.SetVelocity(law->velocity);

@@ -15,17 +15,15 @@ Prints the memory figures. Exits 77 (skipped) when port 698 cannot be bound.
 """
 import os
 import random
-import shutil
 import socket
 import sys
-import tempfile
 import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from headless_bridge_test import (CONNECT_TIMEOUT, EXIT_TIMEOUT, PORT, RECORD_SIZE,  # noqa: E402
-                                  RECORD_TIMEOUT, SKIP, Failure, accept_from, decode, encode, start,
-                                  stop, wait_exit)
+                                  RECORD_TIMEOUT, Failure, accept_from, decode, encode, run_cases,
+                                  start, stop, wait_exit)
 
 FLOOD_SECONDS = 30.0
 MEMORY_LIMIT_KB = 50 * 1024
@@ -189,40 +187,9 @@ def main():
         print(__doc__)
         return 2
     seconds = float(sys.argv[2]) if len(sys.argv) == 3 else FLOOD_SECONDS
-    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    try:
-        listener.bind(("127.0.0.1", PORT))
-        listener.listen(4)
-    except OSError as e:
-        listener.close()
-        print("skipped: cannot listen on 127.0.0.1:%d (%s)" % (PORT, e))
-        return SKIP
-
-    root = tempfile.mkdtemp(prefix="zrk-flood-")
-    try:
-        # The program looks for the bridge in ../NET_BRIDGE: inside our own
-        # folder, where there is none.
-        folder = os.path.join(root, "zrk")
-        os.mkdir(folder)
-        exe = os.path.join(folder, "zrk-tq")
-        shutil.copy2(sys.argv[1], exe)
-        run_burst(listener, exe, folder)
-        run_flood(listener, exe, folder, seconds)
-    except Failure as e:
-        print("FAILED: %s" % e)
-        for name in ("burst.log", "flood.log"):
-            path = os.path.join(root, "zrk", name)
-            if os.path.exists(path):
-                with open(path, "rb") as f:
-                    text = f.read().decode("latin-1")
-                print("---- %s (last 40 lines)\n%s" % (name, "\n".join(text.splitlines()[-40:])))
-        return 1
-    finally:
-        listener.close()
-        shutil.rmtree(root, ignore_errors=True)
-    print("passed")
-    return 0
+    return run_cases(sys.argv[1], "zrk-flood-",
+                     [run_burst, lambda listener, exe, folder: run_flood(listener, exe, folder, seconds)],
+                     ("burst.log", "flood.log"), last_lines=40)
 
 
 if __name__ == "__main__":

@@ -236,10 +236,8 @@ def run_ended_by_quit_order(listener, exe, folder):
         stop(child)
 
 
-def main():
-    if len(sys.argv) != 2:
-        print(__doc__)
-        return 2
+def bridge_listener():
+    """A listening socket on the bridge's port, or None when it can't be had."""
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     try:
@@ -248,31 +246,51 @@ def main():
     except OSError as e:
         listener.close()
         print("skipped: cannot listen on 127.0.0.1:%d (%s)" % (PORT, e))
-        return SKIP
+        return None
+    return listener
 
-    root = tempfile.mkdtemp(prefix="zrk-headless-")
+
+def run_cases(exe_source, prefix, cases, logs, needs_bridge=True, last_lines=None):
+    """Copies the program into a fresh folder (the program looks for the
+    bridge in ../NET_BRIDGE: inside our own folder there is none) and runs
+    each case(listener, exe, folder). Prints the logs named in `logs` when a
+    case fails. Returns the process exit status of the test."""
+    listener = bridge_listener() if needs_bridge else None
+    if needs_bridge and listener is None:
+        return SKIP
+    root = tempfile.mkdtemp(prefix=prefix)
     try:
-        # The program looks for the bridge in ../NET_BRIDGE: inside our own
-        # folder, where there is none.
         folder = os.path.join(root, "zrk")
         os.mkdir(folder)
         exe = os.path.join(folder, "zrk-tq")
-        shutil.copy2(sys.argv[1], exe)
-        run_terminated_by_signal(listener, exe, folder)
-        run_ended_by_quit_order(listener, exe, folder)
+        shutil.copy2(exe_source, exe)
+        for case in cases:
+            case(listener, exe, folder)
     except Failure as e:
         print("FAILED: %s" % e)
-        for name in ("run1.log", "run2.log"):
+        for name in logs:
             path = os.path.join(root, "zrk", name)
             if os.path.exists(path):
                 with open(path, "rb") as f:
-                    print("---- %s\n%s" % (name, f.read().decode("latin-1")))
+                    lines = f.read().decode("latin-1").splitlines()
+                if last_lines:
+                    lines = lines[-last_lines:]
+                print("---- %s\n%s" % (name, "\n".join(lines)))
         return 1
     finally:
-        listener.close()
+        if listener is not None:
+            listener.close()
         shutil.rmtree(root, ignore_errors=True)
     print("passed")
     return 0
+
+
+def main():
+    if len(sys.argv) != 2:
+        print(__doc__)
+        return 2
+    return run_cases(sys.argv[1], "zrk-headless-", [run_terminated_by_signal, run_ended_by_quit_order],
+                     ("run1.log", "run2.log"))
 
 
 if __name__ == "__main__":

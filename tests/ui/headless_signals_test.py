@@ -18,17 +18,14 @@ port cannot be bound; exits 77 (skipped) when they were and nothing failed.
 import fcntl
 import os
 import selectors
-import shutil
 import signal
-import socket
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from headless_bridge_test import (CONNECT_TIMEOUT, EXIT_TIMEOUT, PORT, RECORD_TIMEOUT,  # noqa: E402
-                                  SKIP, Failure, accept_from, stop, wait_exit)
+                                  Failure, accept_from, run_cases, stop, wait_exit)
 
 # Every case ends well within this; a program that hangs fails.
 RUN_TIMEOUT = 30.0
@@ -179,48 +176,18 @@ def runs_on_without_a_reader(listener, exe, folder):
                 os.close(keep)
 
 
-def bridge_listener():
-    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    try:
-        listener.bind(("127.0.0.1", PORT))
-        listener.listen(4)
-    except OSError as e:
-        listener.close()
-        print("bridge cases skipped: cannot listen on 127.0.0.1:%d (%s)" % (PORT, e))
-        return None
-    return listener
-
-
 def main():
     if len(sys.argv) != 2:
         print(__doc__)
         return 2
-    root = tempfile.mkdtemp(prefix="zrk-signals-")
-    listener = None
-    try:
-        # The program looks for the bridge in ../NET_BRIDGE: inside our own
-        # folder, where there is none.
-        folder = os.path.join(root, "zrk")
-        os.mkdir(folder)
-        exe = os.path.join(folder, "zrk-tq")
-        shutil.copy2(sys.argv[1], exe)
-        no_display(exe, folder)
-        stopped_during_startup(exe, folder)
-        listener = bridge_listener()
-        if listener is None:
-            return SKIP
-        hangup_once_connected(listener, exe, folder)
-        runs_on_without_a_reader(listener, exe, folder)
-    except Failure as e:
-        print("FAILED: %s" % e)
-        return 1
-    finally:
-        if listener is not None:
-            listener.close()
-        shutil.rmtree(root, ignore_errors=True)
-    print("passed")
-    return 0
+    # Cases without a bridge first; the bridge cases are skipped (exit 77)
+    # when its port can't be had.
+    rc = run_cases(sys.argv[1], "zrk-signals-",
+                   [lambda _, exe, folder: no_display(exe, folder),
+                    lambda _, exe, folder: stopped_during_startup(exe, folder)], (), needs_bridge=False)
+    if rc != 0:
+        return rc
+    return run_cases(sys.argv[1], "zrk-signals-", [hangup_once_connected, runs_on_without_a_reader], ())
 
 
 if __name__ == "__main__":
