@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build needs, when any is missing.
-# Usage: scripts/deps.sh [run|test]
+# Usage: scripts/deps.sh [run|test|screenshots]
 set -euo pipefail
 what=${1:-test}
 pkgs=(cmake g++ make qt6-base-dev libgtest-dev libgmock-dev googletest libbenchmark-dev)
 if [ "$what" = test ]; then
   pkgs+=(clang libclang-rt-14-dev mingw-w64 g++-mingw-w64-x86-64-posix wine wine64)
+fi
+# The README's pictures of the window are taken on a virtual X display.
+screenshot_pkgs=(xvfb xauth fonts-dejavu-core)
+if [ "$what" = screenshots ]; then
+  pkgs+=("${screenshot_pkgs[@]}")
 fi
 missing=()
 for p in "${pkgs[@]}"; do

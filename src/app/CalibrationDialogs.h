@@ -16,6 +16,8 @@ public:
     const LabelModel& Label(int n) const { return labels_.at(std::size_t(n)); }
 
     std::string Caption;
+    // Shown modeless by its calibration button, hidden by its CLOSE button;
+    // a hidden dialog's buttons take no clicks.
     bool Visible = false;
 
 private:

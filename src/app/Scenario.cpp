@@ -14,6 +14,8 @@
 #include "bridge/LittleEndian.h"
 #include "bridge/UpdateRecord.h"
 #include "config/Convert.h"
+#include "config/TextEncoding.h"
+#include "config/TrimTuning.h"
 
 namespace zrk {
 
@@ -492,6 +494,30 @@ struct ScenarioRunner::Impl : VirtualWorld {
     std::string Stimulus(const std::vector<std::string>& w, const std::string& line);
     std::string QuadrantStimulus(const std::vector<std::string>& w);
 
+    // The current CONFIG.INI into the trace, one line per text line, in
+    // UTF-8 whatever the file's encoding.
+    void PrintConfig()
+    {
+        const FileRead file = files.Read(form->ConfigPath(), kMaxSettingsFileBytes);
+        if (file.status != FileRead::Status::Read) {
+            Emit("note CONFIG.INI " + (file.status == FileRead::Status::Missing ? std::string("missing")
+                                                                                 : "refused: " + file.problem));
+            return;
+        }
+        const std::string text = DecodeText(file.bytes).text;
+        std::size_t start = 0;
+        while (start < text.size()) {
+            std::size_t end = text.find('\n', start);
+            if (end == std::string::npos)
+                end = text.size();
+            std::string l = text.substr(start, end - start);
+            if (!l.empty() && l.back() == '\r')
+                l.pop_back();
+            Emit(l.empty() ? std::string("config") : "config " + l);
+            start = end + 1;
+        }
+    }
+
     // Every recorder of the virtual world keeps only its newest entries, so
     // a day's run needs no clearing as it goes.
     void RunUntil(uint64_t ms) { host.RunUntil(ms); }
@@ -779,35 +805,60 @@ std::string ScenarioRunner::Impl::Stimulus(const std::vector<std::string>& w, co
         if (!need(1))
             return "click takes a control";
         const std::string& what = w[2];
-        // The "Save Config" button and the speedbrake test buttons.
-        static const std::map<std::string, void (TForm1::*)()> buttons = {
-            {"Button10", &TForm1::Button10Click}, {"Button7", &TForm1::Button7Click},
-            {"Button8", &TForm1::Button8Click},   {"Button9", &TForm1::Button9Click},
-            {"Button2", &TForm1::Button2Click},   {"Button3", &TForm1::Button3Click}};
-        if (const auto button = buttons.find(what); button != buttons.end()) {
-            (form.get()->*button->second)();
+        if (what == "aircraft_type" || what == "mode") {
+            // A selector set to an item.
+            if (!integer(3, a) || w.size() != 4)
+                return "click " + what + " takes an item number";
+            const RadioGroupModel& group = what == "mode" ? form->mode : form->aircraft_type;
+            const int64_t last = int64_t(group.Items.size()) - 1;
+            if (a < 0 || a > last)
+                return what + " item " + w[3] + " out of range " + range(0, last);
+            form->SelectRadio(what, int(a));
+        } else if (w.size() != 3) {
+            return "click takes one control (or aircraft_type N, mode N)";
         } else if (what == "close") {
             if (form->FormCloseQuery()) {
                 form->FormClose();
                 host.Terminate();
             }
-        } else if ((what == "aircraft_type" || what == "mode") && integer(3, a)) {
-            RadioGroupModel& group = what == "mode" ? form->mode : form->aircraft_type;
-            const int64_t last = int64_t(group.Items.size()) - 1;
-            if (a < 0 || a > last)
-                return what + " item " + w[3] + " out of range " + range(0, last);
-            group.ItemIndex = int(a);
-            form->aircraft_typeClick();
-        } else {
-            return "unknown control " + what;
+        } else if (!form->Click(what)) {
+            // Any button the window shows: the main window's, and those of
+            // an open calibration dialog ("Form4.Button8").
+            return "unknown or hidden control " + what;
         }
     } else if (cmd == "trackbar") {
         if (!integer(2, a) || !integer(3, b) || a < 1 || a > 12)
             return "trackbar takes a number 1..12 and a position";
-        TrackBarModel& bar = form->TrackBar(int(a));
+        const TrackBarModel& bar = form->TrackBar(int(a));
         if (b < bar.Min || b > bar.Max)
             return "position " + w[3] + " out of range " + range(bar.Min, bar.Max) + " of track bar " + w[2];
-        bar.Position = int(b);
+        // A user's drag: the slider's change handler runs.
+        if (!form->SetTrackBar(int(a), int(b)))
+            return "track bar " + w[2] + " is hidden";
+    } else if (cmd == "updown") {
+        const TuningControl* control = need(1) ? FindTuningControl(w[2]) : nullptr;
+        if (!control || !integer(3, a) || w.size() != 4)
+            return "updown takes UpDown1, UpDown2, UpDown3, UpDown5 or UpDown6 and a position";
+        if (a < control->min || a > control->max)
+            return "position " + w[3] + " out of range " + range(control->min, control->max) + " of " + w[2];
+        form->SetUpDown(w[2], int(a));
+    } else if (cmd == "edit") {
+        if (!need(1) || (w[2] != "p_pid_p" && w[2] != "p_pid_i" && w[2] != "p_pid_d"))
+            return "edit takes p_pid_p, p_pid_i or p_pid_d and a text";
+        // The rest of the line, as typed.
+        const std::string text = Rest(line, 3);
+        if (text.size() > TForm1::kMaxEditText)
+            return "edit text of " + std::to_string(text.size()) + " characters; the box holds "
+                   + std::to_string(TForm1::kMaxEditText);
+        form->SetEdit(w[2], text);
+    } else if (cmd == "check") {
+        if (w.size() != 4 || w[2] != "manual_override" || !integer(3, a) || (a != 0 && a != 1))
+            return "check takes manual_override and 0 or 1";
+        form->SetCheck(w[2], a != 0);
+    } else if (cmd == "print-config") {
+        if (w.size() != 2)
+            return "print-config takes nothing";
+        PrintConfig();
     } else if (cmd == "show") {
         // show CONTROL...: what the window shows now, as notes.
         if (!need(1))

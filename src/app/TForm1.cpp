@@ -5,6 +5,7 @@
 #include "config/Convert.h"
 #include "config/DefaultConfig.h"
 #include "config/IniFile.h"
+#include "config/TrimTuning.h"
 
 namespace zrk {
 
@@ -196,14 +197,10 @@ void TForm1::FormCreate()
 
 void TForm1::ShowTrimTuning()
 {
-    UpDown1.Position = cfg.TRIM_REVERSE_MOTOR_DIRECTION ? 1 : 0;
-    // The null zone in hundredths, whole part: 0.04 gives 4. The small
-    // allowance keeps 0.29 (28.999... in binary) at 29.
-    const double scaled = cfg.TRIM_NULL_ZONE * 100.0;
-    UpDown2.Position = scaled > -2e9 && scaled < 2e9 ? int(scaled + (scaled >= 0 ? 1e-9 : -1e-9)) : 0;
-    UpDown5.Position = cfg.MOTOR_SPEED_MAX;
-    UpDown6.Position = cfg.MOTOR_ACCELERATION;
-    UpDown3.Position = cfg.TRIM_TIME_DELAY_BETWEEN_MOTION;
+    // Each control shows its setting within the control's range; the label
+    // beside it shows the setting itself.
+    for (const char* name : {"UpDown1", "UpDown2", "UpDown5", "UpDown6", "UpDown3"})
+        UpDownNamed(name)->Position = TuningPosition(*FindTuningControl(name), cfg);
     ShowTrimTuningLabels();
 }
 

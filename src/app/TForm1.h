@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/CalibrationDialogs.h"
@@ -23,6 +24,7 @@
 #include "drives/TrimWheel.h"
 #include "config/FileSystem.h"
 #include "config/Settings.h"
+#include "inputs/Calibration.h"
 #include "inputs/InterfaceCard.h"
 #include "sim/FPCuser.h"
 #include "sim/IpcTransport.h"
@@ -84,8 +86,53 @@ public:
     std::string ConfigPath() const;
 
     // ---- user actions ----
+    // User actions on the window and its dialogs, as the renderers and the
+    // scenario runner forward them. Controls are named as on the window; a
+    // dialog's controls carry the dialog's name and a dot ("Form4.Button8").
+    // Each returns false when there is no such control, or it is hidden.
+    bool Click(const std::string& control);
+    // A user's drag of TrackBar n (1..12), brought into its range: runs its
+    // change handler when the position changed.
+    bool SetTrackBar(int n, int position);
+    // "UpDown1", "UpDown2", "UpDown3", "UpDown5", "UpDown6"; the position is
+    // brought into the control's range.
+    bool SetUpDown(const std::string& name, int position);
+    // "p_pid_p", "p_pid_i", "p_pid_d"; text of more than kMaxEditText bytes
+    // or with a line break is refused with a log line.
+    bool SetEdit(const std::string& name, const std::string& text);
+    bool SetCheck(const std::string& name, bool checked);   // "manual_override"
+    bool SelectRadio(const std::string& group, int index);   // "mode", "aircraft_type"
+    static constexpr std::size_t kMaxEditText = 255;
+
     // Click on the aircraft type selector or the mode selector.
     void aircraft_typeClick();
+    // The calibration buttons: throttles, reversers, flaps, speedbrake. Each
+    // shows its dialog, filled from the settings, modeless.
+    void Button4Click();
+    void Button5Click();
+    void Button1Click();
+    void Button6Click();
+    // The test panel's sliders: in mode TEST FS each hands its position to
+    // the lever handlers. TrackBar11 uses the handler of 10, TrackBar12 that
+    // of 9.
+    void TrackBar1Change();
+    void TrackBar2Change();
+    void TrackBar3Change();
+    void TrackBar4Change();
+    void TrackBar5Change();
+    void TrackBar6Change();
+    void TrackBar7Change();
+    void TrackBar8Change();
+    void TrackBar9Change();
+    void TrackBar10Change();
+    // The "Trim Motors" panel: each stores its setting.
+    void UpDown1Click();
+    void UpDown2Click();
+    void UpDown5Click();
+    void UpDown6Click();
+    void UpDown3Click();
+    // Shared by the three PID boxes.
+    void p_pid_dChange();
 
     // ---- process ----
     int KillTask(const std::string& exeName);
@@ -217,6 +264,16 @@ private:
     // simulator link; the steps window close and destruction share.
     void ReleaseHardware();
     void ShowTrimTuning();
+    // The calibration dialogs' side.
+    CalibrationDialog& Dialog(CalibrationForm form);
+    void ShowCalibration(CalibrationForm form);
+    void OpenCalibration(CalibrationForm form);
+    bool DialogButtonClick(CalibrationForm form, int button);
+    // A test-panel slider handing its position to the lever handlers.
+    void TestPanelChange(int trackBar);
+    // The trim tuning up-down of that name; nullptr for another name.
+    UpDownModel* UpDownNamed(std::string_view name);
+    void TuningClick(std::string_view control);
     // The labels beside the trim tuning controls.
     void ShowTrimTuningLabels();
     void LogCalibrationReminders();

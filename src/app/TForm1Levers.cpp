@@ -18,6 +18,16 @@ constexpr int kAutomatic = 0;
 
 int TForm1::RawPosition(int trackBar, int rawLabel, int sensorValue, bool follows)
 {
+    // A reading put on a slider here runs none of the slider change
+    // handlers, in any mode; only a user's drag (SetTrackBar) does. In
+    // AUTOMATIC those handlers do nothing anyway. In the test modes the
+    // sliders that still follow their levers (reversers, flaps, the second
+    // board's speedbrake) carry a reading this very handler is processing:
+    // handing it back through the slider's fixed input would process it
+    // twice (a flap detent sent to the bridge twice) or as another input
+    // (on the 747 the second board's speedbrake reading would come back as
+    // its input 0). The throttle and main-card speedbrake sliders are not
+    // moved by their levers in the test modes, so a hand-set position stays.
     TrackBarModel& bar = TrackBar(trackBar);
     if (follows)
         bar.Position = std::clamp(sensorValue, bar.Min, bar.Max);

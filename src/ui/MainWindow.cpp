@@ -1,111 +1,116 @@
 #include "ui/MainWindow.h"
 
-#include <QButtonGroup>
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QLabel>
-#include <QHBoxLayout>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSlider>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QScreen>
+#include <QScrollArea>
 #include <QStatusBar>
-#include <QVBoxLayout>
+#include <algorithm>
+#include <cstdio>
 
+#include "app/CalibrationDialogs.h"
 #include "app/TForm1.h"
+#include "app/WindowBinding.h"
+#include "app/WindowLayout.h"
+#include "ui/FormRenderer.h"
+#include "ui/Widgets.h"
 
 namespace zrk {
 
 namespace {
 
-QColor FromDelphiColor(int c)
+// The form's height without its status bar, which the main window draws
+// along its own bottom edge.
+int CanvasHeight(const FormDesign& design)
 {
-    // The colour values are stored as 0x00BBGGRR.
-    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+    for (const ControlDesign& c : design.controls)
+        if (c.kind == ControlKind::StatusBar)
+            return c.bounds.top;
+    return design.height;
 }
 
 } // namespace
 
-MainWindow::MainWindow(TForm1& form) : form_(form)
+// ---------------------------------------------------------------- DialogWindow
+
+DialogWindow::DialogWindow(QWidget* parent, std::function<void()> onClose)
+    : QDialog(parent), onClose_(std::move(onClose))
 {
-    auto* central = new QWidget(this);
-    auto* layout = new QVBoxLayout(central);
+    setModal(false);
+}
 
-    auto* top = new QHBoxLayout();
-    auto* typeBox = new QGroupBox(QStringLiteral("Aircraft Type"), central);
-    auto* typeLayout = new QHBoxLayout(typeBox);
-    aircraftType_ = new QButtonGroup(this);
-    for (std::size_t i = 0; i < form_.aircraft_type.Items.size(); ++i) {
-        auto* b = new QRadioButton(QString::fromStdString(form_.aircraft_type.Items[i]), typeBox);
-        typeLayout->addWidget(b);
-        aircraftType_->addButton(b, int(i));
+void DialogWindow::reject()
+{
+    if (onClose_)
+        onClose_();
+}
+
+void DialogWindow::closeEvent(QCloseEvent* event)
+{
+    // Whether it hides is the controller's call: the next refresh follows
+    // its model.
+    event->ignore();
+    if (onClose_)
+        onClose_();
+}
+
+// ---------------------------------------------------------------- MainWindow
+
+MainWindow::MainWindow(TForm1& form, WindowOptions options) : form_(form), options_(std::move(options))
+{
+    Theme theme = Theme::Light;
+    if (options_.theme)
+        theme = *options_.theme;
+    else if (!options_.settingsFile.isEmpty())
+        theme = WindowSettings(options_.settingsFile).LoadTheme();
+    if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        ApplyTheme(*app, theme);
+
+    const FormDesign& layout = MainWindowLayout();
+    const QSize design(layout.width, CanvasHeight(layout));
+    auto* canvas = new AnchorArea(design, nullptr);
+    canvas->setMinimumSize(design);
+    scroll_ = new QScrollArea(this);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setWidgetResizable(true);
+    scroll_->setWidget(canvas);
+    setCentralWidget(scroll_);
+    main_ = std::make_unique<FormRenderer>(layout, form_, *canvas, statusBar(), [this] { Refresh(); });
+
+    for (const FormDesign& dd : DialogLayouts()) {
+        DialogView d;
+        d.model = BindDialog(form_, dd.name);
+        const std::string close = ActionName(dd.name, dd.closeButton);
+        d.window = new DialogWindow(this, [this, close] {
+            form_.Click(close);
+            Refresh();
+        });
+        d.window->setObjectName(QString::fromStdString(dd.name));
+        auto* area = new AnchorArea(QSize(dd.width, dd.height), d.window);
+        area->setGeometry(0, 0, dd.width, dd.height);
+        d.window->setFixedSize(dd.width, dd.height);
+        d.renderer = std::make_unique<FormRenderer>(dd, form_, *area, nullptr, [this] { Refresh(); });
+        d.centred = dd.centred;
+        d.left = dd.left;
+        d.top = dd.top;
+        dialogs_.push_back(std::move(d));
     }
-    QObject::connect(aircraftType_, &QButtonGroup::idClicked, this, [this](int id) {
-        form_.aircraft_type.ItemIndex = id;
-        form_.aircraft_typeClick();
-        Refresh();
-    });
-    top->addWidget(typeBox);
-    auto* save = new QPushButton(QStringLiteral("Save Config"), central);
-    QObject::connect(save, &QPushButton::clicked, this, [this] {
-        form_.Button10Click();
-        Refresh();
-    });
-    top->addWidget(save);
-    top->addStretch();
-    layout->addLayout(top);
 
-    // The levers as the controller sees them.
-    auto* leverBox = new QGroupBox(QStringLiteral("Levers"), central);
-    auto* grid = new QGridLayout(leverBox);
-    const char* headings[] = {"", "", "PH Raw", "To FS"};
-    for (int c = 0; c < 4; ++c)
-        grid->addWidget(new QLabel(QString::fromUtf8(headings[c]), leverBox), 0, c);
-    struct Row {
-        const char* caption;
-        int trackBar, rawLabel, toSimLabel;
-    };
-    static const Row rows[10] = {
-        {"Throttle 1", 1, 1, 19}, {"Throttle 2", 2, 2, 21}, {"Throttle 3", 3, 3, 24}, {"Throttle 4", 4, 4, 25},
-        {"Reverser 1", 5, 5, 26}, {"Reverser 2", 6, 6, 27}, {"Reverser 3", 7, 7, 28}, {"Reverser 4", 8, 8, 29},
-        {"SpeedBrake", 9, 20, 30}, {"Flaps", 10, 17, 60},
-    };
-    for (int i = 0; i < 10; ++i) {
-        LeverRow& r = levers_[std::size_t(i)];
-        r.trackBar = rows[i].trackBar;
-        r.rawLabel = rows[i].rawLabel;
-        r.toSimLabel = rows[i].toSimLabel;
-        r.caption = new QLabel(QString::fromUtf8(rows[i].caption), leverBox);
-        r.slider = new QSlider(Qt::Horizontal, leverBox);
-        r.slider->setEnabled(false);   // shows the lever; hand-driving comes with the test modes
-        r.raw = new QLabel(leverBox);
-        r.toSim = new QLabel(leverBox);
-        r.raw->setMinimumWidth(50);
-        r.toSim->setMinimumWidth(90);
-        grid->addWidget(r.caption, i + 1, 0);
-        grid->addWidget(r.slider, i + 1, 1);
-        grid->addWidget(r.raw, i + 1, 2);
-        grid->addWidget(r.toSim, i + 1, 3);
+    BuildMenu();
+    SetTheme(theme, false);
+
+    // Opens at its design size, or as much of it as the screen has room
+    // for; the canvas scrolls when the window is smaller than the design.
+    QSize want = design + QSize(0, menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
+    if (const QScreen* s = QGuiApplication::primaryScreen()) {
+        const QRect avail = s->availableGeometry();
+        want = want.boundedTo(avail.size() - QSize(16, 40));
     }
-    speedbrakeArmed_ = new QLabel(leverBox);
-    grid->addWidget(speedbrakeArmed_, 11, 1);
-    layout->addWidget(leverBox);
-
-    memo_ = new QPlainTextEdit(central);
-    memo_->setReadOnly(true);
-    memo_->setMaximumBlockCount(int(MemoModel::kMaxLines));
-    layout->addWidget(memo_);
-    setCentralWidget(central);
-    resize(760, 820);
-
-    QPalette p = memo_->palette();
-    p.setColor(QPalette::Base, FromDelphiColor(form_.Memo1.Color));
-    memo_->setPalette(p);
-    typeBox->setAutoFillBackground(true);
-    QPalette tp = typeBox->palette();
-    tp.setColor(QPalette::Window, FromDelphiColor(form_.aircraft_type.Color));
-    typeBox->setPalette(tp);
+    resize(want);
 
     refresh_.setInterval(100);
     QObject::connect(&refresh_, &QTimer::timeout, this, [this] { Refresh(); });
@@ -113,38 +118,99 @@ MainWindow::MainWindow(TForm1& form) : form_(form)
     Refresh();
 }
 
+MainWindow::~MainWindow() = default;
+
+void MainWindow::BuildMenu()
+{
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    auto* themes = new QActionGroup(this);
+    light_ = view->addAction(QStringLiteral("&Light Theme"));
+    dark_ = view->addAction(QStringLiteral("&Dark Theme"));
+    for (QAction* a : {light_, dark_}) {
+        a->setCheckable(true);
+        themes->addAction(a);
+    }
+    QObject::connect(light_, &QAction::triggered, this, [this] { SetTheme(Theme::Light, true); });
+    QObject::connect(dark_, &QAction::triggered, this, [this] { SetTheme(Theme::Dark, true); });
+}
+
+QAction* MainWindow::ThemeAction(Theme theme) const
+{
+    return theme == Theme::Dark ? dark_ : light_;
+}
+
+void MainWindow::SetTheme(Theme theme, bool store)
+{
+    if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        ApplyTheme(*app, theme);
+    ThemeAction(theme)->setChecked(true);
+    if (store && !options_.settingsFile.isEmpty() && !WindowSettings(options_.settingsFile).SaveTheme(theme)) {
+        const QString why = QStringLiteral("The theme is not kept: %1 cannot be written.").arg(options_.settingsFile);
+        statusBar()->showMessage(why, 8000);
+        std::fprintf(stderr, "zrk-tq: %s\n", why.toLocal8Bit().constData());
+    }
+    // The panels and lamps paint from the theme's colours.
+    for (QWidget* w : findChildren<QWidget*>())
+        w->update();
+    for (const DialogView& d : dialogs_)
+        d.window->update();
+}
+
+QWidget* MainWindow::Widget(std::string_view formName, std::string_view control) const
+{
+    if (formName == main_->Design().name)
+        return main_->Widget(control);
+    for (const DialogView& d : dialogs_)
+        if (d.renderer->Design().name == formName)
+            return d.renderer->Widget(control);
+    return nullptr;
+}
+
+DialogWindow* MainWindow::Dialog(std::string_view formName) const
+{
+    for (const DialogView& d : dialogs_)
+        if (d.renderer->Design().name == formName)
+            return d.window;
+    return nullptr;
+}
+
+void MainWindow::SyncDialog(DialogView& d)
+{
+    d.renderer->Refresh();
+    const QString title = QString::fromStdString(d.model->Caption);
+    if (d.window->windowTitle() != title)
+        d.window->setWindowTitle(title);
+    if (d.model->Visible == d.window->isVisible())
+        return;
+    if (!d.model->Visible) {
+        d.window->hide();
+        return;
+    }
+    if (!d.placed) {
+        // First showing: centred on the screen, or at its design place.
+        const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+        const QRect avail = s ? s->availableGeometry() : QRect(0, 0, 1366, 728);
+        if (d.centred)
+            d.window->move(avail.center() - QPoint(d.window->width() / 2, d.window->height() / 2));
+        else
+            d.window->move(avail.topLeft() + QPoint(d.left, d.top));
+        d.placed = true;
+    }
+    d.window->show();
+}
+
 void MainWindow::Refresh()
 {
-    setWindowTitle(QString::fromStdString(form_.Caption));
-    if (auto* b = aircraftType_->button(form_.aircraft_type.ItemIndex); b && !b->isChecked())
-        b->setChecked(true);
-
-    for (LeverRow& r : levers_) {
-        const TrackBarModel& bar = form_.TrackBar(r.trackBar);
-        r.slider->setRange(bar.Min, bar.Max);
-        r.slider->setValue(bar.Position);
-        for (QWidget* w : {static_cast<QWidget*>(r.caption), static_cast<QWidget*>(r.slider),
-                           static_cast<QWidget*>(r.raw), static_cast<QWidget*>(r.toSim)})
-            w->setVisible(bar.Visible);
-        r.raw->setText(QString::fromStdString(form_.Label(r.rawLabel).Caption));
-        r.toSim->setText(QString::fromStdString(form_.Label(r.toSimLabel).Caption));
-    }
-    speedbrakeArmed_->setText(QString::fromStdString(form_.Label(23).Caption));
-
-    const MemoModel& memo = form_.Memo1;
-    const std::size_t total = memo.TotalAdded();
-    if (total < shownLines_ || total - shownLines_ > memo.Lines().size()) {
-        // The log was cleared or more arrived than it keeps: redraw it whole.
-        memo_->clear();
-        for (const std::string& l : memo.Lines())
-            memo_->appendPlainText(QString::fromStdString(l));
-    } else {
-        const std::size_t fresh = total - shownLines_;
-        for (std::size_t i = memo.Lines().size() - fresh; i < memo.Lines().size(); ++i)
-            memo_->appendPlainText(QString::fromStdString(memo.Lines()[i]));
-    }
-    shownLines_ = total;
-    statusBar()->showMessage(QString::fromStdString(form_.StatusBar1.SimpleText));
+    if (refreshing_)
+        return;
+    refreshing_ = true;
+    const QString title = QString::fromStdString(form_.Caption);
+    if (windowTitle() != title)
+        setWindowTitle(title);
+    main_->Refresh();
+    for (DialogView& d : dialogs_)
+        SyncDialog(d);
+    refreshing_ = false;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -156,6 +222,8 @@ void MainWindow::closeEvent(QCloseEvent* event)
     }
     form_.FormClose();
     refresh_.stop();
+    for (DialogView& d : dialogs_)
+        d.window->hide();
     event->accept();
 }
 

@@ -1,46 +1,96 @@
 #pragma once
+#include <QDialog>
 #include <QMainWindow>
+#include <QString>
 #include <QTimer>
-#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
 
-#include <array>
+#include "ui/Theme.h"
 
-class QButtonGroup;
-class QLabel;
-class QPlainTextEdit;
-class QSlider;
+class QAction;
+class QScrollArea;
 
 namespace zrk {
 
+class AnchorArea;
+class CalibrationDialog;
+class FormRenderer;
 class TForm1;
 
-// Draws the controller's window model and forwards the user's actions to
-// its handlers; it keeps no state of its own beyond what it has drawn.
-class MainWindow : public QMainWindow {
+struct WindowOptions {
+    // A theme named on the command line: used for this run, not stored.
+    std::optional<Theme> theme;
+    // The window's own settings file (the theme chosen from the menu);
+    // empty: nothing is read or stored.
+    QString settingsFile;
+};
+
+// A calibration dialog's window. Closing it by its frame or with Escape
+// stands for its CLOSE button, so the controller's model says whether it
+// shows.
+class DialogWindow : public QDialog {
 public:
-    explicit MainWindow(TForm1& form);
+    DialogWindow(QWidget* parent, std::function<void()> onClose);
+    void reject() override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    std::function<void()> onClose_;
+};
+
+// The controller's main window and its calibration dialogs, drawn from the
+// window description. It forwards the user's actions to the controller and
+// shows the controller's models; it keeps no state of its own beyond what
+// it has drawn and the theme.
+class MainWindow : public QMainWindow {
+public:
+    explicit MainWindow(TForm1& form, WindowOptions options = {});
+    ~MainWindow() override;
+
+    // Brings every widget of every form in line with the models; runs ten
+    // times a second and after each action.
     void Refresh();
 
-    TForm1& form_;
-    QButtonGroup* aircraftType_ = nullptr;
-    QPlainTextEdit* memo_ = nullptr;
-    // One row per lever: caption, slider, raw reading, value to the simulator.
-    struct LeverRow {
-        QLabel* caption = nullptr;
-        QSlider* slider = nullptr;
-        QLabel* raw = nullptr;
-        QLabel* toSim = nullptr;
-        int trackBar = 0, rawLabel = 0, toSimLabel = 0;
+    // The widget of a control ("Form1", "Button4"); nullptr if none.
+    QWidget* Widget(std::string_view formName, std::string_view control) const;
+    // The window of dialog "Form2" .. "Form5"; nullptr for another name.
+    DialogWindow* Dialog(std::string_view formName) const;
+    QScrollArea* Canvas() const { return scroll_; }
+
+    // Switches the theme; `store` keeps the choice in the settings file.
+    void SetTheme(Theme theme, bool store);
+    QAction* ThemeAction(Theme theme) const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    struct DialogView {
+        const CalibrationDialog* model = nullptr;
+        DialogWindow* window = nullptr;
+        std::unique_ptr<FormRenderer> renderer;
+        bool centred = false;
+        int left = 0, top = 0;
+        bool placed = false;
     };
-    std::array<LeverRow, 10> levers_{};
-    QLabel* speedbrakeArmed_ = nullptr;
+    void BuildMenu();
+    void SyncDialog(DialogView& d);
+
+    TForm1& form_;
+    WindowOptions options_;
+    QScrollArea* scroll_ = nullptr;
+    std::unique_ptr<FormRenderer> main_;
+    std::vector<DialogView> dialogs_;
+    QAction* light_ = nullptr;
+    QAction* dark_ = nullptr;
     QTimer refresh_;
-    std::size_t shownLines_ = 0;
+    bool refreshing_ = false;
 };
 
 } // namespace zrk

@@ -374,7 +374,7 @@ TEST(Scenario, StimuliOutOfRangeAreRefusedWithTheirLine)
         {"100 quadrant wheel w 0 1", "serial number 0 out of range 1..2147483647"},
         {"100 quadrant wheel w 400 8", "output index 8 out of range 0..7"},
         {"100 quadrant servo s 500", "quadrant servo takes a name, a board serial and an output"},
-        {"100 click Button4", "unknown control Button4"},
+        {"100 click Button11", "unknown or hidden control Button11"},
         {"100 show", "show takes the controls to show (Label1 .. Label99, Shape1, Shape2)"},
         {"100 show Label23 Label100", "unknown control Label100 (show takes Label1 .. Label99, Shape1, Shape2)"},
         {"100 show Shape3", "unknown control Shape3 (show takes Label1 .. Label99, Shape1, Shape2)"},

@@ -1,0 +1,463 @@
+// The window drawn from its description, on the real controller with
+// virtual boards and time: widgets forward the user's actions to the
+// controller, show its models, and never echo a refresh back as an action.
+// Runs on Qt's offscreen platform.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWheelEvent>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/WindowLayout.h"
+#include "support/Rig.h"
+#include "ui/MainWindow.h"
+#include "ui/Theme.h"
+
+namespace zrk::test {
+namespace {
+
+class WindowTest : public ::testing::Test {
+protected:
+    void Open(const std::string& config, std::optional<Theme> theme = Theme::Light)
+    {
+        rig.Start(config);
+        window = std::make_unique<MainWindow>(*rig.form, WindowOptions{theme, SettingsFile()});
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+    void TearDown() override
+    {
+        window.reset();
+        if (rig.form)
+            rig.form->FormDestroy();
+    }
+    QString SettingsFile() const { return dir.filePath(QStringLiteral("WINDOW.INI")); }
+
+    template <class W>
+    W* Get(const char* form, const char* control)
+    {
+        auto* w = qobject_cast<W*>(window->Widget(form, control));
+        EXPECT_NE(w, nullptr) << form << "." << control;
+        return w;
+    }
+    QRadioButton* Radio(const char* group, int item)
+    {
+        QWidget* box = window->Widget("Form1", group);
+        return box ? box->findChild<QRadioButton*>(QString("%1.%2").arg(group).arg(item)) : nullptr;
+    }
+    // A click on the radio button's indicator.
+    void Select(const char* group, int item)
+    {
+        QRadioButton* r = Radio(group, item);
+        ASSERT_NE(r, nullptr);
+        QTest::mouseClick(r, Qt::LeftButton, {}, QPoint(8, r->height() / 2));
+    }
+    void Click(const char* form, const char* button)
+    {
+        QPushButton* b = Get<QPushButton>(form, button);
+        ASSERT_NE(b, nullptr);
+        ASSERT_TRUE(b->isVisible()) << form << "." << button;
+        QTest::mouseClick(b, Qt::LeftButton);
+    }
+    std::string Text(const char* form, const char* label)
+    {
+        QLabel* l = Get<QLabel>(form, label);
+        return l ? l->text().toStdString() : std::string("<none>");
+    }
+    TForm1& Form() { return *rig.form; }
+
+    Rig rig;
+    QTemporaryDir dir;
+    std::unique_ptr<MainWindow> window;
+};
+
+// ---------------------------------------------------------------- calibration dialogs
+
+struct Capture {
+    const char* opener;   // the main window's button that shows the dialog
+    const char* dialog;
+    const char* button;
+    std::function<void(TForm1&)> arrange;
+    int Settings::*setting;
+    int expected;
+    const char* valueLabel;   // the dialog's label that shows the setting
+};
+
+std::vector<Capture> Captures()
+{
+    auto bars = [](int first, int base) {
+        return [first, base](TForm1& f) {
+            for (int i = 0; i < 4; ++i)
+                f.TrackBar(first + i).Position = base + i;
+        };
+    };
+    auto flapLever = [](TForm1& f) { f.Form4.Label(21).Caption = "412"; };
+    auto speedbrakeLever = [](TForm1& f) { f.Form5.Label(1).Caption = "333"; };
+    std::vector<Capture> all = {
+        {"Button4", "Form2", "Button1", bars(1, 901), &Settings::THROTTLE_4_FULL, 904, "Label4"},
+        {"Button4", "Form2", "Button2", bars(1, 101), &Settings::THROTTLE_2_IDLE, 102, "Label6"},
+        {"Button5", "Form3", "Button1", bars(5, 111), &Settings::REVERSER_2_OFF, 112, "Label2"},
+        {"Button5", "Form3", "Button4", bars(5, 401), &Settings::REVERSER_1_IDLE, 401, "Label13"},
+        {"Button5", "Form3", "Button2", bars(5, 801), &Settings::REVERSER_2_FULL, 802, "Label6"},
+        {"Button6", "Form5", "Button1", speedbrakeLever, &Settings::SPEEDBRAKE_DN, 333, "Label2"},
+        {"Button6", "Form5", "Button4", speedbrakeLever, &Settings::SPEEDBRAKE_ARM, 333, "Label14"},
+        {"Button6", "Form5", "Button2", speedbrakeLever, &Settings::SPEEDBRAKE_UP, 333, "Label6"},
+    };
+    // Each flap detent's SET takes the live reading, its CLEAR returns it to 0.
+    struct Detent {
+        const char *set, *clear, *value;
+        int Settings::*setting;
+    };
+    static const Detent detents[] = {
+        {"Button1", "Button2", "Label1", &Settings::FLAP_UP},    {"Button4", "Button5", "Label2", &Settings::FLAP_1},
+        {"Button6", "Button7", "Label3", &Settings::FLAP_2},     {"Button8", "Button9", "Label4", &Settings::FLAP_5},
+        {"Button10", "Button11", "Label5", &Settings::FLAP_10},  {"Button14", "Button13", "Label6", &Settings::FLAP_15},
+        {"Button23", "Button22", "Label24", &Settings::FLAP_17}, {"Button25", "Button24", "Label26", &Settings::FLAP_18},
+        {"Button12", "Button15", "Label7", &Settings::FLAP_20},  {"Button16", "Button17", "Label8", &Settings::FLAP_25},
+        {"Button18", "Button19", "Label19", &Settings::FLAP_30}, {"Button20", "Button21", "Label20", &Settings::FLAP_40},
+    };
+    for (const Detent& d : detents) {
+        all.push_back({"Button1", "Form4", d.set, flapLever, d.setting, 412, d.value});
+        const auto setting = d.setting;
+        all.push_back({"Button1", "Form4", d.clear, [setting](TForm1& f) { f.cfg.*setting = 77; }, d.setting, 0,
+                       d.value});
+    }
+    return all;
+}
+
+TEST_F(WindowTest, EveryCaptureButtonStoresItsValueShowsItAndMarksTheChange)
+{
+    Open(Config({}));
+    for (const Capture& c : Captures()) {
+        SCOPED_TRACE(std::string(c.dialog) + "." + c.button);
+        Click("Form1", c.opener);
+        c.arrange(Form());
+        Form().ConfigChanged = false;
+        Click(c.dialog, c.button);
+        EXPECT_EQ(Form().cfg.*c.setting, c.expected);
+        EXPECT_TRUE(Form().ConfigChanged);
+        EXPECT_EQ(Text(c.dialog, c.valueLabel), std::to_string(c.expected));
+        Click(c.dialog, "Button3");   // CLOSE
+    }
+}
+
+TEST_F(WindowTest, DialogsAreModelessAndCloseThroughTheirCloseButton)
+{
+    Open(Config({}));
+    Click("Form1", "Button4");
+    QWidget* throttles = window->Dialog("Form2");
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(throttles));
+    EXPECT_FALSE(throttles->isModal());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(throttles->windowTitle(), QStringLiteral("Throttle Calibration"));
+
+    // The main window keeps working while a dialog is open.
+    Click("Form1", "Button1");
+    Click("Form1", "Button5");
+    EXPECT_TRUE(window->Dialog("Form4")->isVisible());
+    EXPECT_TRUE(window->Dialog("Form3")->isVisible());
+    EXPECT_TRUE(throttles->isVisible());
+    Select("mode", 1);
+    EXPECT_EQ(Form().mode.ItemIndex, 1);
+
+    // CLOSE, the window frame's close and Escape all hide the dialog
+    // through the controller.
+    Click("Form2", "Button3");
+    EXPECT_FALSE(Form().Form2.Visible);
+    EXPECT_FALSE(throttles->isVisible());
+    window->Dialog("Form4")->close();
+    EXPECT_FALSE(Form().Form4.Visible);
+    EXPECT_FALSE(window->Dialog("Form4")->isVisible());
+    QTest::keyClick(window->Dialog("Form3"), Qt::Key_Escape);
+    EXPECT_FALSE(Form().Form3.Visible);
+    EXPECT_FALSE(window->Dialog("Form3")->isVisible());
+    EXPECT_TRUE(window->isVisible());
+}
+
+// ---------------------------------------------------------------- test panel
+
+std::string ThrottleTwoCalibrated()
+{
+    return Config({{"THROTTLES", "THROTTLE_2_IDLE", "100"}, {"THROTTLES", "THROTTLE_2_FULL", "900"}});
+}
+
+TEST_F(WindowTest, ASliderDraggedInTestFsReachesTheLeverHandler)
+{
+    // What a raw reading of 500 on main-card input 1 gives.
+    Rig reference;
+    reference.Start(ThrottleTwoCalibrated());
+    reference.form->PhidgetInterfaceKit2SensorChange(1, 500);
+    const int16_t expected = reference.form->throttle_out_2;
+    ASSERT_NE(expected, 0);
+    reference.form->FormDestroy();
+
+    Open(ThrottleTwoCalibrated());
+    QSlider* slider = Get<QSlider>("Form1", "TrackBar2");
+    ASSERT_NE(slider, nullptr);
+    // In AUTOMATIC a dragged slider computes nothing.
+    slider->setValue(500);
+    EXPECT_EQ(Form().throttle_out_2, 0);
+
+    Select("mode", 0);
+    slider->setValue(0);
+    Select("mode", 1);
+    ASSERT_EQ(Form().mode.ItemIndex, 1);
+    // By keyboard: ten pages of 50 from 0.
+    slider->setFocus();
+    for (int i = 0; i < 10; ++i)
+        QTest::keyClick(slider, Qt::Key_PageUp);
+    EXPECT_EQ(Form().TrackBar(2).Position, 500);
+    EXPECT_EQ(Form().throttle_out_2, expected);
+    EXPECT_EQ(Text("Form1", "Label2"), "500");
+}
+
+TEST_F(WindowTest, The747ShowsTheControlsOfLevers3And4)
+{
+    Open(Config({}));
+    const char* const levers34[] = {"TrackBar3", "TrackBar4", "TrackBar7", "TrackBar8", "Label11", "Label12",
+                                    "Label15",   "Label16",   "Label3",    "Label4",    "Label7",  "Label8",
+                                    "Label24",   "Label25",   "Label28",   "Label29",   "Label64", "Label65",
+                                    "Label72",   "Label73"};
+    auto shown = [&](const char* name) { return window->Widget("Form1", name)->isVisibleTo(window.get()); };
+    for (const char* name : levers34)
+        EXPECT_FALSE(shown(name)) << name << " on the 777";
+    EXPECT_TRUE(shown("TrackBar2"));
+
+    Select("aircraft_type", 2);
+    EXPECT_EQ(Form().aircraft_type.ItemIndex, 2);
+    EXPECT_TRUE(Form().ConfigChanged);
+    for (const char* name : levers34)
+        EXPECT_TRUE(shown(name)) << name << " on the 747";
+
+    Select("aircraft_type", 1);
+    for (const char* name : levers34)
+        EXPECT_FALSE(shown(name)) << name << " on the 737";
+}
+
+// ---------------------------------------------------------------- refresh
+
+TEST_F(WindowTest, ARefreshShowsTheModelsAndIsNeverTakenForAUserAction)
+{
+    Open(Config({}));
+    ASSERT_FALSE(Form().ConfigChanged);
+    // Changes a handler makes, each of which would be an action if the
+    // widgets echoed them back.
+    Form().mode.ItemIndex = 1;
+    Form().aircraft_type.ItemIndex = 2;
+    Form().TrackBar(1).Position = 300;
+    Form().UpDown2.Position = 7;
+    Form().p_pid_p.Text = "42";
+    Form().manual_override.Checked = true;
+    Form().Label(59).Caption = "DEPLOY";
+    Form().fuel2.BrushColor = 255;
+    window->Refresh();
+
+    EXPECT_TRUE(Radio("mode", 1)->isChecked());
+    EXPECT_TRUE(Radio("aircraft_type", 2)->isChecked());
+    EXPECT_EQ(Get<QSlider>("Form1", "TrackBar1")->value(), 300);
+    EXPECT_EQ(Get<QSpinBox>("Form1", "UpDown2")->value(), 7);
+    EXPECT_EQ(Get<QLineEdit>("Form1", "p_pid_p")->text(), QStringLiteral("42"));
+    EXPECT_TRUE(Get<QCheckBox>("Form1", "manual_override")->isChecked());
+    EXPECT_EQ(Text("Form1", "Label59"), "DEPLOY");
+    EXPECT_FALSE(Form().ConfigChanged);
+    EXPECT_EQ(Form().throttle_out_1, 0);
+    EXPECT_EQ(Form().cfg.TRIM_NULL_ZONE, 0.04);
+}
+
+TEST_F(WindowTest, LabelsShowTheirDesignTextUntilAHandlerWritesThem)
+{
+    Open(Config({}));
+    EXPECT_EQ(Text("Form1", "Label11"), "Throttle 3");
+    EXPECT_EQ(Text("Form2", "Label9"), "Throttle 1");
+    EXPECT_EQ(Text("Form4", "Label21"), "0");
+    Form().Form2.Label(9).Caption = "512";
+    window->Refresh();
+    EXPECT_EQ(Text("Form2", "Label9"), "512");
+}
+
+TEST_F(WindowTest, TuningControlsWorkFromTheKeyboard)
+{
+    Open(Config({}));
+    QSpinBox* nullZone = Get<QSpinBox>("Form1", "UpDown2");
+    ASSERT_EQ(nullZone->value(), 4);
+    nullZone->setFocus();
+    QTest::keyClick(nullZone, Qt::Key_Up);
+    EXPECT_EQ(Form().UpDown2.Position, 5);
+    EXPECT_DOUBLE_EQ(Form().cfg.TRIM_NULL_ZONE, 0.05);
+    EXPECT_TRUE(Form().ConfigChanged);
+    EXPECT_EQ(Text("Form1", "Label41"), "0.05");
+
+    QSpinBox* delay = Get<QSpinBox>("Form1", "UpDown3");
+    const int before = Form().UpDown3.Position;
+    QTest::keyClick(delay, Qt::Key_Up);
+    EXPECT_EQ(Form().UpDown3.Position, before + 100);
+
+    QLineEdit* gain = Get<QLineEdit>("Form1", "p_pid_d");
+    gain->setFocus();
+    gain->selectAll();
+    QTest::keyClicks(gain, "abc");
+    EXPECT_EQ(Form().p_pid_d.Text, "abc");
+
+    // Every control that takes input can be reached with Tab.
+    for (const ControlDesign& c : MainWindowLayout().controls) {
+        const bool input = c.kind == ControlKind::Button || c.kind == ControlKind::TrackBar
+                           || c.kind == ControlKind::UpDown || c.kind == ControlKind::Edit
+                           || c.kind == ControlKind::CheckBox;
+        if (input) {
+            EXPECT_TRUE(window->Widget("Form1", c.name)->focusPolicy() & Qt::TabFocus) << c.name;
+        }
+    }
+    EXPECT_TRUE(Radio("mode", 0)->focusPolicy() & Qt::TabFocus);
+}
+
+TEST_F(WindowTest, TheMouseWheelPassingOverASliderOrUpDownMovesNothing)
+{
+    Open(Config({}));
+    Select("mode", 1);
+    Form().ConfigChanged = false;
+    for (const char* name : {"TrackBar1", "UpDown5"}) {
+        QWidget* w = window->Widget("Form1", name);
+        ASSERT_FALSE(w->hasFocus());
+        QWheelEvent wheel(QPointF(5, 5), w->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(w, &wheel);
+    }
+    EXPECT_EQ(Form().TrackBar(1).Position, 0);
+    EXPECT_EQ(Form().UpDown5.Position, Form().cfg.MOTOR_SPEED_MAX);
+    EXPECT_FALSE(Form().ConfigChanged);
+}
+
+TEST_F(WindowTest, TheLogFollowsTheNewestLineUnlessScrolledBack)
+{
+    Open(Config({}));
+    for (int i = 0; i < 300; ++i)
+        Form().Log("line " + std::to_string(i));
+    window->Refresh();
+    QApplication::processEvents();
+    auto* memo = Get<QPlainTextEdit>("Form1", "Memo1");
+    QScrollBar* bar = memo->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    EXPECT_EQ(bar->value(), bar->maximum());
+    EXPECT_TRUE(memo->toPlainText().endsWith(QStringLiteral("line 299")));
+
+    // Scrolled back by the user: new lines do not pull the view away.
+    bar->triggerAction(QAbstractSlider::SliderToMinimum);
+    Form().Log("one more");
+    window->Refresh();
+    QApplication::processEvents();
+    EXPECT_EQ(bar->value(), 0);
+    // Back at the end, it follows again.
+    bar->triggerAction(QAbstractSlider::SliderToMaximum);
+    Form().Log("and another");
+    window->Refresh();
+    QApplication::processEvents();
+    EXPECT_EQ(bar->value(), bar->maximum());
+}
+
+// ---------------------------------------------------------------- window
+
+TEST_F(WindowTest, EveryControlOfTheDescriptionIsDrawn)
+{
+    Open(Config({}));
+    for (const FormDesign* f : {&MainWindowLayout()}) {
+        for (const ControlDesign& c : f->controls)
+            EXPECT_NE(window->Widget(f->name, c.name), nullptr) << c.name;
+    }
+    for (const FormDesign& f : DialogLayouts())
+        for (const ControlDesign& c : f.controls)
+            EXPECT_NE(window->Widget(f.name, c.name), nullptr) << f.name << "." << c.name;
+    // The "Manual Override" panel is not shown in the shipped layout.
+    EXPECT_FALSE(window->Widget("Form1", "panel_override")->isVisibleTo(window.get()));
+    EXPECT_FALSE(window->Widget("Form1", "manual_override")->isVisibleTo(window.get()));
+}
+
+TEST_F(WindowTest, ResizingStretchesTheSlidersAndTheLog)
+{
+    Open(Config({}));
+    window->resize(1340, 700);
+    QApplication::processEvents();
+    QWidget* memo = window->Widget("Form1", "Memo1");
+    QWidget* slider = window->Widget("Form1", "TrackBar1");
+    QWidget* save = window->Widget("Form1", "Button10");
+    const QSize memoBefore = memo->size();
+    const int sliderBefore = slider->width();
+    const QPoint saveBefore = save->mapTo(window.get(), QPoint(0, 0));
+
+    window->resize(1540, 860);
+    QApplication::processEvents();
+    EXPECT_EQ(memo->width(), memoBefore.width() + 200);
+    EXPECT_EQ(memo->height(), memoBefore.height() + 160);
+    EXPECT_EQ(slider->width(), sliderBefore + 200);
+    EXPECT_EQ(save->mapTo(window.get(), QPoint(0, 0)), saveBefore + QPoint(200, 160));
+}
+
+TEST_F(WindowTest, TheThemeComesFromTheMenuOrTheCommandLineAndStaysOutOfConfigIni)
+{
+    Open(Config({}), std::nullopt);
+    const std::string config = rig.ConfigFile();
+    EXPECT_EQ(CurrentTheme(), Theme::Light);
+    window->ThemeAction(Theme::Dark)->trigger();
+    EXPECT_EQ(CurrentTheme(), Theme::Dark);
+    EXPECT_EQ(WindowSettings(SettingsFile()).LoadTheme(), Theme::Dark);
+    EXPECT_EQ(rig.ConfigFile(), config);
+
+    // The stored choice opens the next window; a theme named on the
+    // command line wins for its run and is not stored.
+    window.reset();
+    window = std::make_unique<MainWindow>(Form(), WindowOptions{std::nullopt, SettingsFile()});
+    EXPECT_EQ(CurrentTheme(), Theme::Dark);
+    EXPECT_TRUE(window->ThemeAction(Theme::Dark)->isChecked());
+    window.reset();
+    window = std::make_unique<MainWindow>(Form(), WindowOptions{Theme::Light, SettingsFile()});
+    EXPECT_EQ(CurrentTheme(), Theme::Light);
+    EXPECT_EQ(WindowSettings(SettingsFile()).LoadTheme(), Theme::Dark);
+}
+
+TEST(ThemeNames, AreReadInAnyCaseAndNothingElse)
+{
+    EXPECT_EQ(ParseTheme(QStringLiteral("Dark")), Theme::Dark);
+    EXPECT_EQ(ParseTheme(QStringLiteral(" light ")), Theme::Light);
+    EXPECT_EQ(ParseTheme(QStringLiteral("blue")), std::nullopt);
+    EXPECT_EQ(ParseTheme(QString()), std::nullopt);
+}
+
+TEST(WindowSettingsFile, AnUnreadableOrStrangeFileGivesTheLightTheme)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("WINDOW.INI"));
+    EXPECT_EQ(WindowSettings(path).LoadTheme(), Theme::Light);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("[Window]\nTheme=purple\n");
+    f.close();
+    EXPECT_EQ(WindowSettings(path).LoadTheme(), Theme::Light);
+    // A folder where the file should be: the choice cannot be kept.
+    EXPECT_FALSE(WindowSettings(dir.path()).SaveTheme(Theme::Dark));
+}
+
+} // namespace
+} // namespace zrk::test
+
+int main(int argc, char** argv)
+{
+    // Headless whatever the environment says.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

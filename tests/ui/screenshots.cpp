@@ -1,0 +1,157 @@
+// zrk-tq-screens OUT_DIR: draws the controller's window in a lived-in state
+// and saves pictures of it for the README (scripts/screenshots.sh runs it
+// under Xvfb). The controller is the real one on virtual time: a 747
+// quadrant with its boards attached, the levers moved by hand, the
+// autothrottle engaged, the trim wheel turning, a few lamps lit.
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTest>
+#include <cstdio>
+
+#include "support/Rig.h"
+#include "ui/MainWindow.h"
+
+namespace {
+
+using zrk::test::Config;
+
+constexpr int kKit = 101, kSecondKit = 102, kMotors12 = 201, kMotors34 = 202, kSpeedbrakeMotor = 203,
+              kTrimMotor = 204;
+
+std::string SceneConfig()
+{
+    return Config({
+        {"AIRCRAFT", "TYPE", "747"},
+        {"PHIDGETS_SERIAL_NUMBERS", "INTERFACE1", "101"},
+        {"PHIDGETS_SERIAL_NUMBERS", "INTERFACE1_PBRAKE_STAB", "102"},
+        {"PHIDGETS_SERIAL_NUMBERS", "MOTOR2_THROTTLES_1_2", "201"},
+        {"PHIDGETS_SERIAL_NUMBERS", "MOTOR3_THROTTLES_3_4", "202"},
+        {"PHIDGETS_SERIAL_NUMBERS", "MOTOR1_SPEEDBRAKE", "203"},
+        {"PHIDGETS_SERIAL_NUMBERS", "MOTOR_TRIM", "204"},
+        {"PHIDGETS_SERIAL_NUMBERS", "SERVO1_CPT_TRIM", "301"},
+        {"PHIDGETS_SERIAL_NUMBERS", "SERVO2_FO_TRIM", "302"},
+        {"PHIDGETS_SERIAL_NUMBERS", "SERVO3_RUDDER_TRIM", "303"},
+        {"PHIDGETS_SERIAL_NUMBERS", "SERVO4_SPEEDBRAKE", "304"},
+        {"THROTTLES", "THROTTLE_1_IDLE", "110"}, {"THROTTLES", "THROTTLE_1_FULL", "905"},
+        {"THROTTLES", "THROTTLE_2_IDLE", "104"}, {"THROTTLES", "THROTTLE_2_FULL", "897"},
+        {"THROTTLES", "THROTTLE_3_IDLE", "98"},  {"THROTTLES", "THROTTLE_3_FULL", "910"},
+        {"THROTTLES", "THROTTLE_4_IDLE", "115"}, {"THROTTLES", "THROTTLE_4_FULL", "902"},
+        {"REVERSERS", "REVERSER_1_OFF", "120"},  {"REVERSERS", "REVERSER_1_IDLE", "410"},
+        {"REVERSERS", "REVERSER_1_FULL", "880"}, {"REVERSERS", "REVERSER_2_OFF", "118"},
+        {"REVERSERS", "REVERSER_2_IDLE", "405"}, {"REVERSERS", "REVERSER_2_FULL", "884"},
+        {"REVERSERS", "REVERSER_3_OFF", "125"},  {"REVERSERS", "REVERSER_3_IDLE", "400"},
+        {"REVERSERS", "REVERSER_3_FULL", "876"}, {"REVERSERS", "REVERSER_4_OFF", "121"},
+        {"REVERSERS", "REVERSER_4_IDLE", "412"}, {"REVERSERS", "REVERSER_4_FULL", "879"},
+        {"SPEEDBRAKE", "SPEEDBRAKE_INSTALLED", "1"}, {"SPEEDBRAKE", "SPEEDBRAKE_DN", "82"},
+        {"SPEEDBRAKE", "SPEEDBRAKE_ARM", "260"},     {"SPEEDBRAKE", "SPEEDBRAKE_UP", "910"},
+        {"FLAPS", "FLAP_UP", "40"},  {"FLAPS", "FLAP_1", "120"}, {"FLAPS", "FLAP_5", "205"},
+        {"FLAPS", "FLAP_10", "290"}, {"FLAPS", "FLAP_20", "412"}, {"FLAPS", "FLAP_25", "560"},
+        {"FLAPS", "FLAP_30", "700"}, {"TRIM", "MOTOR_NUMBER", "0"},
+    });
+}
+
+// The world outside: boards attached, levers where a pilot in a climb
+// would have them, the aircraft's state from the bridge's records.
+void SetScene(zrk::test::Rig& rig)
+{
+    using zrk::BoardKind;
+    rig.boards.Plug(BoardKind::InterfaceKit, kKit);
+    rig.boards.Plug(BoardKind::InterfaceKit, kSecondKit);
+    for (int serial : {kMotors12, kMotors34, kSpeedbrakeMotor, kTrimMotor})
+        rig.boards.Plug(BoardKind::MotorControl, serial);
+    for (int serial : {301, 302, 303, 304})
+        rig.boards.Plug(BoardKind::AdvancedServo, serial);
+    rig.host.RunFor(3000);
+
+    // Throttles on the main card (inputs 0..3), reversers stowed (4..7 on
+    // the 747), speedbrake and flaps on the second board (inputs 6 and 7).
+    const int main[] = {668, 671, 659, 664, 122, 119, 127, 123};
+    for (int input = 0; input < 8; ++input)
+        rig.boards.Find(kKit)->Sensor(input, main[input]);
+    rig.boards.Find(kSecondKit)->Sensor(6, 262);
+    rig.boards.Find(kSecondKit)->Sensor(7, 411);
+    // Fuel control switches 1..4 at RUN.
+    for (int input = 0; input < 4; ++input)
+        rig.boards.Find(kKit)->Input(input, true);
+
+    zrk::AircraftSnapshot& a = rig.panelBus.aircraft;
+    a.set_autothrottle_mode(2);
+    a.set_at_engaged_left(1);
+    a.set_at_engaged_right(1);
+    a.set_at_full_left(100);
+    a.set_at_full_right(100);
+    a.set_at_command_left(73.5);
+    a.set_at_command_right(73.2);
+    a.set_speedbrake_arm_cmd(1);
+    a.set_fuel_control_light_3(1);
+    a.set_engine_fire_2(1);
+    a.set_trim_track_request(1);
+    zrk::SimulatorSnapshot& s = rig.panelBus.simulator;
+    s.set_sim_throttle_1(12041);
+    s.set_sim_throttle_2(11992);
+    s.set_speed_value(248.0);
+    s.set_stab_trim_value(1800);
+    s.set_rudder_trim_value(-1250);
+    rig.host.RunFor(4000);
+    // The simulator trims nose down: the wheel follows.
+    s.set_stab_trim_value(900);
+    rig.host.RunFor(700);
+}
+
+bool Save(QWidget* w, const QString& path)
+{
+    const bool ok = w->grab().save(path);
+    std::printf("%s %s\n", ok ? "wrote" : "could not write", path.toLocal8Bit().constData());
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "Usage: zrk-tq-screens OUT_DIR\n");
+        return 2;
+    }
+    const QDir out(QString::fromLocal8Bit(argv[1]));
+    if (!out.exists() && !QDir().mkpath(out.path())) {
+        std::fprintf(stderr, "zrk-tq-screens: cannot create %s\n", argv[1]);
+        return 1;
+    }
+
+    zrk::test::Rig rig;
+    rig.Start(SceneConfig());
+    SetScene(rig);
+
+    zrk::MainWindow window(*rig.form, zrk::WindowOptions{zrk::Theme::Light, QString()});
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window)) {
+        std::fprintf(stderr, "zrk-tq-screens: the window did not show\n");
+        return 1;
+    }
+    QTest::qWait(200);
+    bool ok = Save(&window, out.filePath("main-window.png"));
+
+    window.SetTheme(zrk::Theme::Dark, false);
+    QTest::qWait(200);
+    ok = Save(&window, out.filePath("main-window-dark.png")) && ok;
+    window.SetTheme(zrk::Theme::Light, false);
+
+    // The throttle calibration dialog, opened as the user opens it.
+    static_cast<QPushButton*>(window.Widget("Form1", "Button4"))->click();
+    QWidget* dialog = window.Dialog("Form2");
+    if (!dialog || !QTest::qWaitForWindowExposed(dialog)) {
+        std::fprintf(stderr, "zrk-tq-screens: the throttle calibration dialog did not show\n");
+        return 1;
+    }
+    QTest::qWait(200);
+    ok = Save(dialog, out.filePath("throttle-calibration.png")) && ok;
+
+    // The close question is answered by the virtual dialogs ("No").
+    window.close();
+    rig.form->FormDestroy();
+    return ok ? 0 : 1;
+}
