@@ -4,12 +4,16 @@
 #include <string>
 
 #include "ports/Clock.h"
+#include "ports/EventLoop.h"
 #include "ports/ProcessEnv.h"
+#include "boards/Board.h"
 #include "bridge/PanelBus.h"
 #include "config/FileSystem.h"
 #include "sim/IpcTransport.h"
 
 namespace zrk {
+
+class IDynamicLibrary;
 
 // The operating-system adapters of the running platform, with their
 // production settings.
@@ -31,6 +35,27 @@ std::unique_ptr<IIpcTransport> MakeSimulatorTransport(bool emulate, IClock& cloc
 // The folder that holds the running executable, without a trailing
 // separator; "." when the operating system does not tell.
 std::string ExecutableFolder();
+
+// Loads the shared library at `path`; a bare file name is searched for the
+// system's way. Null when it cannot be loaded: `whyNot` then receives the
+// system's reason, or is left empty when there is no such library. A
+// loaded library stays loaded until the process ends.
+std::unique_ptr<IDynamicLibrary> LoadDynamicLibrary(const std::string& path, std::string* whyNot = nullptr);
+
+// The file name of the board maker's library: libphidget21.so.0 on Linux,
+// phidget21.dll on Windows.
+extern const char* const kBoardLibraryFile;
+
+// The boards the program drives: unless `virtualBoards`, those of the
+// board maker's library `file`, taken from `folder` (the executable's)
+// when it is there, else from the system's search path. When it cannot be
+// loaded, or `virtualBoards` is set, virtual boards that never attach.
+// Which of these it is goes to `log` in one line; the board library's own
+// reports (missing functions, unreadable motor currents) follow through it.
+std::unique_ptr<IBoardLibrary> MakeBoardLibrary(IEventLoop& loop, bool virtualBoards,
+                                                std::function<void(const std::string&)> log,
+                                                const std::string& folder = ExecutableFolder(),
+                                                const std::string& file = kBoardLibraryFile);
 
 // Stop signals. Installs handlers that turn SIGINT, SIGTERM and SIGHUP (on
 // Windows SIGINT, SIGTERM and SIGBREAK) into a request the program polls,

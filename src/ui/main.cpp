@@ -1,6 +1,7 @@
 // Program entry of the controller: the Qt host, with a window or headless.
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
 #include <QLocale>
 #include <QTimer>
 #include <QWidget>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,15 +25,19 @@
 namespace {
 
 const char* const kUsage =
-    "Usage: zrk-tq [--headless] [--help] [--version]\n"
+    "Usage: zrk-tq [--headless] [--virtual-boards] [--theme light|dark] [--help] [--version]\n"
     "\n"
     "Controller of the throttle quadrant and trim unit. Settings are read from\n"
     "CONFIG.INI beside the executable (written with defaults on the first start).\n"
     "SIGINT, SIGTERM or SIGHUP end the program without saving.\n"
     "\n"
-    "  --headless  run without a window; every log line goes to standard output\n"
-    "  --help      show this text\n"
-    "  --version   show the version\n";
+    "  --headless        run without a window; every log line goes to standard output\n"
+    "  --virtual-boards  use virtual boards that never attach instead of the board\n"
+    "                    library (libphidget21.so.0 / phidget21.dll)\n"
+    "  --theme light|dark  the window's colours for this run (the View menu keeps\n"
+    "                    a choice in WINDOW.INI beside CONFIG.INI)\n"
+    "  --help            show this text\n"
+    "  --version         show the version\n";
 
 void ReportNoDisplay(const std::string& why)
 {
@@ -126,9 +132,21 @@ int main(int argc, char** argv)
     zrk::InstallStopSignalHandlers();
 
     bool headless = false;
+    bool virtualBoards = false;
+    std::optional<zrk::Theme> theme;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--headless") == 0) {
             headless = true;
+        } else if (std::strcmp(argv[i], "--virtual-boards") == 0) {
+            virtualBoards = true;
+        } else if (std::strcmp(argv[i], "--theme") == 0) {
+            // The window's colour theme (ignored headless).
+            theme = i + 1 < argc ? zrk::ParseTheme(QString::fromLocal8Bit(argv[i + 1])) : std::nullopt;
+            if (!theme) {
+                std::fprintf(stderr, "zrk-tq: --theme takes light or dark\n\n%s", kUsage);
+                return 2;
+            }
+            ++i;
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(kUsage, stdout);
             return 0;
@@ -170,26 +188,28 @@ int main(int argc, char** argv)
         return 0;
 
     zrk::QtEventLoop loop;
-    // No board library on this platform: virtual boards that never attach.
-    zrk::VirtualBoardLibrary boards(loop);
+    // What is reported before the log exists waits for it; the log starts
+    // during FormCreate.
+    zrk::TForm1* logForm = nullptr;
+    std::vector<std::string> earlyLog;
+    auto log = [&](const std::string& line) {
+        if (logForm)
+            logForm->Log(line);
+        else
+            earlyLog.push_back(line);
+    };
+    // The board maker's library when it loads, else virtual boards that
+    // never attach.
+    const std::unique_ptr<zrk::IBoardLibrary> boards = zrk::MakeBoardLibrary(loop, virtualBoards, log);
     zrk::QtDialogs windowDialogs;
     zrk::HeadlessDialogs headlessDialogs;
     StopAwareDialogs dialogs(headless ? static_cast<zrk::IDialogs&>(headlessDialogs) : windowDialogs);
 
     zrk::QtBridgeSocket socket;
-    // What the bridge's data library reports before the log exists waits
-    // for it; the log starts during FormCreate.
-    zrk::TForm1* logForm = nullptr;
-    std::vector<std::string> earlyLog;
-    auto panelBus = zrk::MakePanelBus([&](const std::string& line) {
-        if (logForm)
-            logForm->Log(line);
-        else
-            earlyLog.push_back(line);
-    });
+    auto panelBus = zrk::MakePanelBus(log);
     auto simulator = zrk::MakeSimulatorTransport(false, clock);
     zrk::Ports ports{clock,  loop,   *process, dialogs,  *files,
-                     boards, zrk::ExecutableFolder(), socket,   *panelBus, *simulator};
+                     *boards, zrk::ExecutableFolder(), socket,   *panelBus, *simulator};
     zrk::TForm1 form(ports);
     loop.Bind(&form);
     if (headless) {
@@ -206,7 +226,8 @@ int main(int argc, char** argv)
 
     std::unique_ptr<zrk::MainWindow> window;
     if (!headless) {
-        window = std::make_unique<zrk::MainWindow>(form);
+        const QString windowSettings = QDir(QString::fromStdString(zrk::ExecutableFolder())).filePath("WINDOW.INI");
+        window = std::make_unique<zrk::MainWindow>(form, zrk::WindowOptions{theme, windowSettings});
         loop.onMinimize = [&window] { window->showMinimized(); };
         window->show();
     }
