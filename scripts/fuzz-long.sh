@@ -7,20 +7,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dir=${1:-build-fuzz}
 runs=${2:-1000000}
-mkdir -p "$dir"
-dir=$(cd "$dir" && pwd)
-
-cmake -S "$root/tests/fuzz" -B "$dir" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build "$dir" -j"$(nproc)"
-
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
-export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-
-targets=(
-  "record_stream_fuzz record_stream.dict 4096"
-  "ini_roundtrip_fuzz ini.dict 4096"
-  "reply_block_fuzz reply_block.dict 2048"
-)
+. "$root/scripts/fuzz-common.sh"
 summary=()
 for entry in "${targets[@]}"; do
   read -r target dict maxlen <<<"$entry"

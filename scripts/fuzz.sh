@@ -8,21 +8,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dir=${1:-build-fuzz}
 seconds=${2:-20}
-mkdir -p "$dir"
-dir=$(cd "$dir" && pwd)
-
-cmake -S "$root/tests/fuzz" -B "$dir" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build "$dir" -j"$(nproc)"
-
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
-export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-
-# target, dictionary, longest input
-targets=(
-  "record_stream_fuzz record_stream.dict 4096"
-  "ini_roundtrip_fuzz ini.dict 4096"
-  "reply_block_fuzz reply_block.dict 2048"
-)
+. "$root/scripts/fuzz-common.sh"
 # Every target gets its share; the first takes what the division leaves.
 share=$(( seconds / ${#targets[@]} ))
 [ "$share" -ge 1 ] || share=1
