@@ -72,14 +72,6 @@ bool TForm1::Click(const std::string& control)
 
 bool TForm1::SetTrackBar(int n, int position)
 {
-    static const Handler kChange[12] = {
-        &TForm1::TrackBar1Change, &TForm1::TrackBar2Change, &TForm1::TrackBar3Change,
-        &TForm1::TrackBar4Change, &TForm1::TrackBar5Change, &TForm1::TrackBar6Change,
-        &TForm1::TrackBar7Change, &TForm1::TrackBar8Change, &TForm1::TrackBar9Change,
-        &TForm1::TrackBar10Change,
-        &TForm1::TrackBar10Change,   // TrackBar11, elevator trim
-        &TForm1::TrackBar9Change,    // TrackBar12, rudder trim
-    };
     if (n < 1 || n > 12 || !TrackBar(n).Visible)
         return false;
     TrackBarModel& bar = TrackBar(n);
@@ -88,7 +80,22 @@ bool TForm1::SetTrackBar(int n, int position)
     if (p == bar.Position)
         return true;
     bar.Position = p;
-    (this->*kChange[n - 1])();
+    // A switch rather than a table of member pointers: GCC's bounds
+    // sanitizer misreads indexing into such a table.
+    switch (n) {
+    case 1: TrackBar1Change(); break;
+    case 2: TrackBar2Change(); break;
+    case 3: TrackBar3Change(); break;
+    case 4: TrackBar4Change(); break;
+    case 5: TrackBar5Change(); break;
+    case 6: TrackBar6Change(); break;
+    case 7: TrackBar7Change(); break;
+    case 8: TrackBar8Change(); break;
+    case 9: TrackBar9Change(); break;
+    case 10: TrackBar10Change(); break;
+    case 11: TrackBar10Change(); break;   // the elevator trim slider
+    default: TrackBar9Change(); break;    // 12, the rudder trim slider
+    }
     return true;
 }
 
