@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh test
 
 echo "== native build and tests"
-scripts/build.sh build
+scripts/build.sh build -DZRK_BUILD_TESTS=ON
 (cd build && ctest --output-on-failure -j"$(nproc)")
 
 echo "== tests under AddressSanitizer + UndefinedBehaviorSanitizer"
