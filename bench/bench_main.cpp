@@ -9,6 +9,8 @@
 
 #include "app/Scenario.h"
 #include "app/VirtualWorld.h"
+#include "app/demo/DemoCockpit.h"
+#include "bridge/UpdateRecord.h"
 #include "config/DefaultConfig.h"
 #include "config/IniFile.h"
 
@@ -282,6 +284,92 @@ void BM_ScenarioHour(benchmark::State& state)
     state.counters["virtual_over_wall"] = ratio;
 }
 BENCHMARK(BM_ScenarioHour)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A day of the demo cockpit's looping flight on virtual time: the whole
+// controller against the virtual quadrant, the flight and the simulator.
+// Reports the loops flown, the main cycles run against those the day
+// should hold (drift), resident memory growth from the first hour and from
+// the twelfth to the end (the log fills to its 5000 lines in the first
+// hours), and the log lines after start-up other than the flight's own:
+// its phases and the latch servo's position, logged by the controller in
+// each cycle of a speedbrake deploy. Those are printed, the first ten.
+void BM_DemoSoakDay(benchmark::State& state)
+{
+    // Counts the main cycles on the way to the controller.
+    struct CountingSink : ITimerSink {
+        explicit CountingSink(ITimerSink& inner) : inner(inner) {}
+        void OnTimer(TimerId id) override
+        {
+            if (id == TimerId::Main)
+                ++cycles;
+            inner.OnTimer(id);
+        }
+        ITimerSink& inner;
+        uint64_t cycles = 0;
+    };
+    for (auto _ : state) {
+        TestHost host;
+        VirtualProcessEnv process;
+        process.bridgeRunning = true;
+        VirtualDialogs dialogs;
+        MemoryFileSystem files;
+        VirtualBridgeSocket socket{host, VirtualBridgeSocket::Answer::Accept};
+        socket.recordSent = false;
+        DemoCockpit cockpit(host, host);
+        socket.onSent = [&cockpit](const uint8_t* data, std::size_t size) {
+            if (size == kRecordSize)
+                cockpit.BridgeReceived(RecordText(data));
+        };
+        std::string error;
+        DemoCockpit::PrepareFolder(files, "/demo", error);
+        TForm1 form(cockpit.MakePorts(host, host, process, dialogs, files, "/demo", socket, 698));
+        CountingSink sink(form);
+        host.Bind(&sink);
+        bool started = false;
+        uint64_t otherLines = 0, flightLines = 0;
+        form.Memo1.OnLine = [&](const std::string& line) {
+            if (line.find("Demo flight: ") != std::string::npos || line.find(" : SB Servo Position") != std::string::npos) {
+                ++flightLines;
+            } else if (started) {
+                if (++otherLines <= 10)
+                    std::fprintf(stderr, "soak: unexpected log line: %s\n", line.c_str());
+            }
+        };
+        form.FormCreate();
+        cockpit.Wire(form);
+        cockpit.Flight().onPhase = [&form](const std::string& line) { form.Log(line); };
+        host.SetPeriodicStep(VirtualQuadrant::kStepMs, [&cockpit](uint64_t ms) { cockpit.Step(ms); });
+
+        constexpr uint64_t kHourMs = 3600'000;
+        host.RunFor(10'000);   // start-up: boards attach, the bridge connects
+        started = true;
+        const uint64_t cycles0 = sink.cycles;
+        const uint64_t t0 = host.NowMs();
+        long rssFirstHour = 0, rssHalfDay = 0;
+        const auto start = std::chrono::steady_clock::now();
+        for (int hour = 0; hour < 24; ++hour) {
+            host.RunFor(kHourMs);
+            if (hour == 0)
+                rssFirstHour = ResidentKb();
+            if (hour == 11)
+                rssHalfDay = ResidentKb();
+        }
+        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double interval = host.TimerInterval(TimerId::Main);
+        const double expected = double(host.NowMs() - t0) / interval;
+        state.counters["loops"] = double(cockpit.Flight().Loops());
+        state.counters["main_cycles"] = double(sink.cycles - cycles0);
+        state.counters["cycle_drift"] = double(sink.cycles - cycles0) - expected;
+        state.counters["rss_growth_kb"] = double(ResidentKb() - rssFirstHour);
+        state.counters["rss_growth_last_12h_kb"] = double(ResidentKb() - rssHalfDay);
+        state.counters["rss_kb"] = double(ResidentKb());
+        state.counters["flight_lines"] = double(flightLines);
+        state.counters["other_lines"] = double(otherLines);
+        state.counters["wall_s"] = wall;
+        form.FormDestroy();
+    }
+}
+BENCHMARK(BM_DemoSoakDay)->Unit(benchmark::kSecond)->Iterations(1);
 
 } // namespace
 

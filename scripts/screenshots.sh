@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Takes the README's pictures of the window (docs/images/*.png) on a virtual
 # X display: the real controller on virtual time with virtual boards
-# attached, levers moved, the autothrottle engaged and a few lamps lit.
+# attached, levers moved, the autothrottle engaged and a few lamps lit; and
+# the virtual cockpit in its climb, the main window and the "Quadrant" window
+# side by side (cockpit.png).
 # Usage: scripts/screenshots.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."

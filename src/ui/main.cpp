@@ -5,10 +5,12 @@
 #include <QLocale>
 #include <QTimer>
 #include <QWidget>
+#include <chrono>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,24 +18,33 @@
 
 #include "app/Entry.h"
 #include "app/TForm1.h"
+#include "app/VirtualProcessEnv.h"
+#include "app/demo/CycleStats.h"
+#include "app/demo/DemoCockpit.h"
 #include "boards/VirtualBoards.h"
 #include "platform/Platform.h"
+#include "ui/BuiltInBridge.h"
 #include "ui/MainWindow.h"
 #include "ui/QtBridgeSocket.h"
 #include "ui/QtHost.h"
+#include "ui/QuadrantWindow.h"
 
 namespace {
 
 const char* const kUsage =
-    "Usage: zrk-tq [--headless] [--virtual-boards] [--theme light|dark] [--help] [--version]\n"
+    "Usage: zrk-tq [--demo] [--headless] [--virtual-boards] [--stats] [--theme light|dark] [--help] [--version]\n"
     "\n"
     "Controller of the throttle quadrant and trim unit. Settings are read from\n"
     "CONFIG.INI beside the executable (written with defaults on the first start).\n"
     "SIGINT, SIGTERM or SIGHUP end the program without saving.\n"
     "\n"
+    "  --demo            the virtual cockpit: a virtual quadrant with every board\n"
+    "                    attached, a scripted looping flight, a built-in bridge on\n"
+    "                    127.0.0.1, and the Quadrant window; settings in demo/CONFIG.INI\n"
     "  --headless        run without a window; every log line goes to standard output\n"
     "  --virtual-boards  use virtual boards that never attach instead of the board\n"
     "                    library (libphidget21.so.0 / phidget21.dll)\n"
+    "  --stats           print the main cycle's period (median, p99, maximum) at the end\n"
     "  --theme light|dark  the window's colours for this run (the View menu keeps\n"
     "                    a choice in WINDOW.INI beside CONFIG.INI)\n"
     "  --help            show this text\n"
@@ -122,6 +133,31 @@ private:
     zrk::IDialogs& inner_;
 };
 
+// Counts the main cycle's periods on the way to the controller.
+class CycleStatsSink : public zrk::ITimerSink {
+public:
+    explicit CycleStatsSink(zrk::ITimerSink& inner) : inner_(inner) {}
+    void OnTimer(zrk::TimerId id) override
+    {
+        if (id == zrk::TimerId::Main)
+            stats.Tick(uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(
+                                    std::chrono::steady_clock::now().time_since_epoch())
+                                    .count()));
+        inner_.OnTimer(id);
+    }
+    zrk::CycleStats stats;
+
+private:
+    zrk::ITimerSink& inner_;
+};
+
+uint64_t SteadyMs()
+{
+    return uint64_t(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count());
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -133,12 +169,18 @@ int main(int argc, char** argv)
 
     bool headless = false;
     bool virtualBoards = false;
+    bool demo = false;
+    bool stats = false;
     std::optional<zrk::Theme> theme;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--headless") == 0) {
             headless = true;
         } else if (std::strcmp(argv[i], "--virtual-boards") == 0) {
             virtualBoards = true;
+        } else if (std::strcmp(argv[i], "--demo") == 0) {
+            demo = true;
+        } else if (std::strcmp(argv[i], "--stats") == 0) {
+            stats = true;
         } else if (std::strcmp(argv[i], "--theme") == 0) {
             // The window's colour theme (ignored headless).
             theme = i + 1 < argc ? zrk::ParseTheme(QString::fromLocal8Bit(argv[i + 1])) : std::nullopt;
@@ -181,13 +223,57 @@ int main(int argc, char** argv)
     // Start-up's waits end early on a stop signal.
     zrk::StoppableClock clock(*systemClock, [] { return zrk::StopRequested(); });
     auto files = zrk::MakeDiskFileSystem();
-    zrk::EnsureBridgeRunning(*process, clock);
+    // The cockpit brings its own bridge; no program is started or killed.
+    zrk::VirtualProcessEnv demoProcess;
+    demoProcess.bridgeRunning = true;
+    if (!demo)
+        zrk::EnsureBridgeRunning(*process, clock);
     // Stopped while waiting for the bridge: nothing is open yet, so there is
     // nothing to shut down.
     if (zrk::StopRequested())
         return 0;
 
     zrk::QtEventLoop loop;
+
+    // The virtual cockpit: its own folder for CONFIG.INI, its boards, data
+    // library and simulator, and a bridge on loopback.
+    std::string demoFolder;
+    std::unique_ptr<zrk::DemoCockpit> cockpit;
+    std::unique_ptr<zrk::BuiltInBridge> builtInBridge;
+    uint16_t bridgePort = 698;
+    if (demo) {
+        demoFolder = QDir(QString::fromStdString(zrk::ExecutableFolder())).filePath("demo").toStdString();
+        std::string error;
+        if (!QDir().mkpath(QString::fromStdString(demoFolder))
+            || !zrk::DemoCockpit::PrepareFolder(*files, demoFolder, error)) {
+            std::fprintf(stderr, "zrk-tq: the demo folder %s cannot be prepared%s%s\n", demoFolder.c_str(),
+                         error.empty() ? "" : ": ", error.c_str());
+            return 1;
+        }
+        cockpit = std::make_unique<zrk::DemoCockpit>(loop, clock);
+        zrk::DemoCockpit* c = cockpit.get();
+        // Headless, a message is printed when it differs from the last one
+        // of its name (the connection's heartbeat would drown the rest).
+        auto lastByName = std::make_shared<std::map<std::string, std::string>>();
+        builtInBridge = std::make_unique<zrk::BuiltInBridge>([c, headless, lastByName](const std::string& message) {
+            c->BridgeReceived(message);
+            if (!headless)
+                return;
+            const std::string name = message.substr(0, message.find('='));
+            auto it = lastByName->find(name);
+            if (it != lastByName->end() && it->second == message)
+                return;
+            if (lastByName->size() >= 256)
+                lastByName->clear();
+            (*lastByName)[name] = message;
+            zrk::WriteStandardOutputLine("Bridge received " + message);
+        });
+        bridgePort = builtInBridge->Listen(698);
+        if (bridgePort == 0) {
+            std::fprintf(stderr, "zrk-tq: the built-in bridge cannot listen on 127.0.0.1\n");
+            return 1;
+        }
+    }
     // What is reported before the log exists waits for it; the log starts
     // during FormCreate.
     zrk::TForm1* logForm = nullptr;
@@ -200,7 +286,8 @@ int main(int argc, char** argv)
     };
     // The board maker's library when it loads, else virtual boards that
     // never attach.
-    const std::unique_ptr<zrk::IBoardLibrary> boards = zrk::MakeBoardLibrary(loop, virtualBoards, log);
+    const std::unique_ptr<zrk::IBoardLibrary> boards =
+        demo ? nullptr : zrk::MakeBoardLibrary(loop, virtualBoards, log);
     zrk::QtDialogs windowDialogs;
     zrk::HeadlessDialogs headlessDialogs;
     StopAwareDialogs dialogs(headless ? static_cast<zrk::IDialogs&>(headlessDialogs) : windowDialogs);
@@ -208,10 +295,13 @@ int main(int argc, char** argv)
     zrk::QtBridgeSocket socket;
     auto panelBus = zrk::MakePanelBus(log);
     auto simulator = zrk::MakeSimulatorTransport(false, clock);
-    zrk::Ports ports{clock,  loop,   *process, dialogs,  *files,
-                     *boards, zrk::ExecutableFolder(), socket,   *panelBus, *simulator};
+    const zrk::Ports ports =
+        demo ? cockpit->MakePorts(clock, loop, demoProcess, dialogs, *files, demoFolder, socket, bridgePort)
+             : zrk::Ports{clock,   loop, *process, dialogs, *files, *boards, zrk::ExecutableFolder(),
+                          socket, *panelBus, *simulator};
     zrk::TForm1 form(ports);
-    loop.Bind(&form);
+    CycleStatsSink statsSink(form);
+    loop.Bind(&statsSink);
     if (headless) {
         // A line standard output cannot take now is dropped: the controller
         // never waits for a reader.
@@ -224,12 +314,44 @@ int main(int argc, char** argv)
         form.Log(line);
     earlyLog.clear();
 
+    // The cockpit's quadrant is wired from the settings just read, and runs
+    // with the flight on a timer of its own, every 8 ms.
+    QTimer demoStep;
+    uint64_t demoLastMs = SteadyMs();
+    if (cockpit) {
+        const std::string error = cockpit->Wire(form);
+        if (!error.empty())
+            form.Log("Demo quadrant: " + error);
+        form.Log("Demo cockpit: settings in " + demoFolder + ", built-in bridge on 127.0.0.1:" +
+                 std::to_string(bridgePort));
+        cockpit->Flight().onPhase = [&form](const std::string& line) { form.Log(line); };
+        demoStep.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&demoStep, &QTimer::timeout, [&] {
+            const uint64_t now = SteadyMs();
+            // A stall (a suspended process, a modal loop elsewhere) is not
+            // made up for in one jump.
+            const uint64_t elapsed = std::min<uint64_t>(now - demoLastMs, 250);
+            demoLastMs = now;
+            if (elapsed > 0)
+                cockpit->Step(elapsed);
+        });
+        demoStep.start(int(zrk::VirtualQuadrant::kStepMs));
+    }
+
     std::unique_ptr<zrk::MainWindow> window;
     if (!headless) {
         const QString windowSettings = QDir(QString::fromStdString(zrk::ExecutableFolder())).filePath("WINDOW.INI");
         window = std::make_unique<zrk::MainWindow>(form, zrk::WindowOptions{theme, windowSettings});
         loop.onMinimize = [&window] { window->showMinimized(); };
         window->show();
+    }
+    std::unique_ptr<zrk::QuadrantWindow> quadrantWindow;
+    if (cockpit && window) {
+        quadrantWindow = std::make_unique<zrk::QuadrantWindow>(*cockpit);
+        // The program ends with the main window; the quadrant's closes with it.
+        quadrantWindow->setAttribute(Qt::WA_QuitOnClose, false);
+        quadrantWindow->move(window->frameGeometry().topRight() + QPoint(8, 0));
+        quadrantWindow->show();
     }
 
     // A stop signal ends the program like a window close whose save
@@ -265,6 +387,10 @@ int main(int argc, char** argv)
     if (zrk::StopRequested())
         closed = closeOnStop();
     const int rc = closed ? 0 : app->exec();
+    demoStep.stop();
+    quadrantWindow.reset();
     form.FormDestroy();
+    if (stats)
+        zrk::WriteStandardOutputLine(statsSink.stats.Report("Main cycle"));
     return rc;
 }

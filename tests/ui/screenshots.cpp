@@ -2,16 +2,22 @@
 // and saves pictures of it for the README (scripts/screenshots.sh runs it
 // under Xvfb). The controller is the real one on virtual time: a 747
 // quadrant with its boards attached, the levers moved by hand, the
-// autothrottle engaged, the trim wheel turning, a few lamps lit.
+// autothrottle engaged, the trim wheel turning, a few lamps lit. Then the
+// virtual cockpit mid-flight: the controller on the demo cockpit, both
+// windows side by side in one picture.
 #include <QApplication>
 #include <QDir>
+#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTest>
+#include <cmath>
 #include <cstdio>
 
+#include "app/demo/DemoCockpit.h"
 #include "support/Rig.h"
 #include "ui/MainWindow.h"
+#include "ui/QuadrantWindow.h"
 
 namespace {
 
@@ -107,6 +113,92 @@ bool Save(QWidget* w, const QString& path)
     return ok;
 }
 
+// The virtual cockpit in its climb: the controller on the demo cockpit on
+// virtual time, as the program's demo mode runs it on real time, until the
+// autothrottle drives the levers and the trim wheel turns; then the main
+// window and the "Quadrant" window, side by side.
+bool CockpitShot(const QDir& out)
+{
+    zrk::TestHost host;
+    zrk::VirtualProcessEnv process;
+    zrk::VirtualDialogs dialogs;
+    zrk::MemoryFileSystem files;
+    zrk::VirtualBridgeSocket socket{host, zrk::VirtualBridgeSocket::Answer::Accept};
+    zrk::DemoCockpit cockpit(host, host);
+    const std::string folder = "/opt/zrk-demo";
+    std::string error;
+    if (!zrk::DemoCockpit::PrepareFolder(files, folder, error)) {
+        std::fprintf(stderr, "zrk-tq-screens: demo folder: %s\n", error.c_str());
+        return false;
+    }
+    zrk::TForm1 form(cockpit.MakePorts(host, host, process, dialogs, files, folder, socket, 698));
+    host.Bind(&form);
+    form.FormCreate();
+    error = cockpit.Wire(form);
+    if (!error.empty()) {
+        std::fprintf(stderr, "zrk-tq-screens: demo quadrant: %s\n", error.c_str());
+        return false;
+    }
+    // The built-in bridge: what the controller sends, the cockpit receives.
+    std::size_t delivered = 0;
+    host.SetPeriodicStep(zrk::VirtualQuadrant::kStepMs, [&](uint64_t ms) {
+        cockpit.Step(ms);
+        const std::vector<std::string> sent = socket.SentMessages();
+        for (; delivered < sent.size(); ++delivered)
+            cockpit.BridgeReceived(sent[delivered]);
+    });
+
+    // Into the climb, then on until the trim wheel is seen turning (at most
+    // to the end of the climb).
+    host.RunFor(75'000);
+    double turns = *cockpit.Quadrant().WheelTurns("trim");
+    for (int i = 0; i < 100 && cockpit.Flight().TimeS() < 99; ++i) {
+        host.RunFor(200);
+        const double now = *cockpit.Quadrant().WheelTurns("trim");
+        const bool turning = std::abs(now - turns) > 0.01;
+        turns = now;
+        if (turning)
+            break;
+    }
+    std::printf("cockpit at %.1f s of the flight (%s), trim wheel at %.2f turns\n", cockpit.Flight().TimeS(),
+                cockpit.Flight().PhaseName(), turns);
+
+    zrk::MainWindow window(form, zrk::WindowOptions{zrk::Theme::Light, QString()});
+    zrk::QuadrantWindow quadrant(cockpit);
+    window.show();
+    quadrant.show();
+    if (!QTest::qWaitForWindowExposed(&window) || !QTest::qWaitForWindowExposed(&quadrant)) {
+        std::fprintf(stderr, "zrk-tq-screens: the cockpit's windows did not show\n");
+        return false;
+    }
+    QTest::qWait(200);
+    // No focus ring on the picture.
+    if (QWidget* focus = quadrant.focusWidget())
+        focus->clearFocus();
+    window.Refresh();
+    quadrant.Refresh();
+    QTest::qWait(100);
+
+    const QPixmap left = window.grab(), right = quadrant.grab();
+    constexpr int kGap = 16;
+    QPixmap both(left.width() + kGap + right.width(), std::max(left.height(), right.height()));
+    both.fill(zrk::CurrentColors().window.darker(115));
+    {
+        QPainter p(&both);
+        p.drawPixmap(0, 0, left);
+        p.drawPixmap(left.width() + kGap, 0, right);
+    }
+    const QString path = out.filePath("cockpit.png");
+    const bool ok = both.save(path);
+    std::printf("%s %s\n", ok ? "wrote" : "could not write", path.toLocal8Bit().constData());
+
+    host.SetPeriodicStep(0, {});
+    window.close();
+    quadrant.close();
+    form.FormDestroy();
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -153,5 +245,7 @@ int main(int argc, char** argv)
     // The close question is answered by the virtual dialogs ("No").
     window.close();
     rig.form->FormDestroy();
+
+    ok = CockpitShot(out) && ok;
     return ok ? 0 : 1;
 }
