@@ -1,6 +1,8 @@
 # Cross-compiles for 64-bit Windows with mingw-w64 and runs the results
-# under wine. The posix-thread flavour of the compilers is needed: the
-# win32-thread one lacks std::thread and std::mutex, which GoogleTest uses.
+# under wine. The program itself is 32-bit (mingw-w64-i686-posix.cmake);
+# this one serves ZRK_WIN_BITS=64 scripts/test-windows.sh. The posix-thread
+# flavour of the compilers is needed: the win32-thread one lacks std::thread
+# and std::mutex, which GoogleTest uses.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 

@@ -5,7 +5,11 @@ set -euo pipefail
 what=${1:-test}
 pkgs=(cmake g++ make qt6-base-dev libgtest-dev libgmock-dev googletest libbenchmark-dev)
 if [ "$what" = test ]; then
-  pkgs+=(clang libclang-rt-14-dev mingw-w64 g++-mingw-w64-x86-64-posix wine wine64)
+  # The Windows program is 32-bit: i686 compilers, and 32-bit wine (from
+  # Debian's i386 architecture) to run its tests. The 64-bit ones serve
+  # ZRK_WIN_BITS=64 scripts/test-windows.sh.
+  pkgs+=(clang libclang-rt-14-dev mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+    wine wine64 wine32:i386)
 fi
 # The README's pictures of the window are taken on a virtual X display.
 screenshot_pkgs=(xvfb xauth fonts-dejavu-core)
@@ -20,6 +24,18 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   SUDO=""
   [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  # Packages of another architecture (wine32:i386) need it enabled first.
+  for p in "${missing[@]}"; do
+    case "$p" in
+      *:*)
+        arch=${p#*:}
+        case " $(dpkg --print-architecture) $(dpkg --print-foreign-architectures | tr '\n' ' ') " in
+          *" $arch "*) ;;
+          *) $SUDO dpkg --add-architecture "$arch" ;;
+        esac
+        ;;
+    esac
+  done
   $SUDO apt-get update -q
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi

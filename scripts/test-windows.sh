@@ -1,26 +1,49 @@
 #!/usr/bin/env bash
 # Cross-compiles the core, the operating-system adapters and their tests for
 # Windows and runs the tests under wine, without a display.
-# Usage: scripts/test-windows.sh [BUILD_DIR]   (default: build-win)
+#
+# The Windows program is 32-bit (it has to load the bridge's 32-bit
+# PANELBUS.dll), so this builds for i686 and runs under 32-bit wine.
+# ZRK_WIN_BITS=64 builds for x86_64 instead, run under 64-bit wine: not part
+# of the test command, as no 64-bit program is shipped.
+# Usage: [ZRK_WIN_BITS=32|64] scripts/test-windows.sh [BUILD_DIR]
+#        (default: build-win32, or build-win64 for 64 bits)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-dir=${1:-build-win}
+bits=${ZRK_WIN_BITS:-32}
+case "$bits" in
+  32) toolchain=mingw-w64-i686-posix.cmake; winearch=win32 ;;
+  64) toolchain=mingw-w64-posix.cmake; winearch=win64 ;;
+  *) echo "ZRK_WIN_BITS must be 32 or 64, not '$bits'" >&2; exit 2 ;;
+esac
+dir=${1:-build-win$bits}
 mkdir -p "$dir"
 dir=$(cd "$dir" && pwd)
 
-cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-posix.cmake" \
+# A build folder keeps the compilers it was first configured with, and its
+# objects; one made for another target is refused rather than mixed.
+cache="$dir/CMakeCache.txt"
+if [ -f "$cache" ] && ! grep -q "^CMAKE_TOOLCHAIN_FILE:[A-Z]*=.*/$toolchain\$" "$cache"; then
+  echo "$dir was configured for another target than $bits-bit Windows ($toolchain):" \
+    "give another build folder, or delete this one" >&2
+  exit 2
+fi
+
+cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain" \
   -DZRK_BUILD_UI=OFF >/dev/null
 cmake --build "$dir" -j"$(nproc)"
 
-# A wine installation of its own, inside the build tree.
-export WINEPREFIX="$dir/wineprefix"
+# A wine installation of its own, inside the build tree, of the width built.
+# A prefix's width is fixed when wine creates it.
+export WINEARCH=$winearch
+export WINEPREFIX="$dir/wineprefix-$winearch"
 export WINEDEBUG=-all
 # No Mono or Gecko install prompts: nothing here needs them.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 
 if [ ! -f "$WINEPREFIX/.zrk-ready" ]; then
-  echo "Preparing the wine prefix $WINEPREFIX (takes a while the first time)"
+  echo "Preparing the $winearch wine prefix $WINEPREFIX (takes a while the first time)"
   rm -rf "$WINEPREFIX"
   wineboot -i
   # Without a display wine needs the null display driver.
