@@ -22,8 +22,8 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from headless_bridge_test import (CONNECT_TIMEOUT, EXIT_TIMEOUT, PORT, RECORD_SIZE,  # noqa: E402
-                                  RECORD_TIMEOUT, Failure, accept_from, decode, encode, run_cases,
-                                  start, stop, wait_exit)
+                                  RECORD_TIMEOUT, Failure, accept_from, decode, encode,
+                                  quit_and_expect_exit_0, run_cases, start, stop, wait_exit)
 
 FLOOD_SECONDS = 30.0
 MEMORY_LIMIT_KB = 50 * 1024
@@ -170,10 +170,7 @@ def run_flood(listener, exe, folder, seconds):
         peer.close()
         peer = accept_from(listener, child, CONNECT_TIMEOUT)
         peer.wait_for("ZRK_TQ_CONNECTED=1", RECORD_TIMEOUT)
-        peer.send("KILL_TQ_CONTROLLER=1")
-        rc = wait_exit(child, EXIT_TIMEOUT)
-        if rc != 0:
-            raise Failure("exit status %s after the quit order, expected 0" % rc)
+        quit_and_expect_exit_0(peer, child)
     finally:
         if flood is not None:
             flood.done.set()

@@ -219,6 +219,14 @@ def run_terminated_by_signal(listener, exe, folder):
             raise Failure("log lacks %r:\n%s" % (line, log))
 
 
+def quit_and_expect_exit_0(peer, child, what=""):
+    """Sends the bridge's quit order and checks that the program ends with 0."""
+    peer.send("KILL_TQ_CONTROLLER=1")
+    rc = wait_exit(child, EXIT_TIMEOUT)
+    if rc != 0:
+        raise Failure("%sexit status %s after the quit order, expected 0" % (what, rc))
+
+
 def run_ended_by_quit_order(listener, exe, folder):
     child = None
     peer = None
@@ -226,10 +234,7 @@ def run_ended_by_quit_order(listener, exe, folder):
         child = start(exe, folder, "run2.log")
         peer = accept_from(listener, child, CONNECT_TIMEOUT)
         peer.wait_for("ZRK_TQ_CONNECTED=1", RECORD_TIMEOUT)
-        peer.send("KILL_TQ_CONTROLLER=1")
-        rc = wait_exit(child, EXIT_TIMEOUT)
-        if rc != 0:
-            raise Failure("exit status %s after the quit order, expected 0" % rc)
+        quit_and_expect_exit_0(peer, child)
     finally:
         if peer is not None:
             peer.close()

@@ -25,7 +25,8 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from headless_bridge_test import (CONNECT_TIMEOUT, EXIT_TIMEOUT, PORT, RECORD_TIMEOUT,  # noqa: E402
-                                  Failure, accept_from, run_cases, stop, wait_exit)
+                                  Failure, accept_from, quit_and_expect_exit_0, run_cases, stop,
+                                  wait_exit)
 
 # Every case ends well within this; a program that hangs fails.
 RUN_TIMEOUT = 30.0
@@ -164,10 +165,7 @@ def runs_on_without_a_reader(listener, exe, folder):
             time.sleep(0.5)   # a few main cycles
             if child.poll() is not None:
                 raise Failure("%s: program ended with %s after connecting" % (case, child.returncode))
-            peer.send("KILL_TQ_CONTROLLER=1")
-            rc = wait_exit(child, EXIT_TIMEOUT)
-            if rc != 0:
-                raise Failure("%s: exit status %s after the quit order, expected 0" % (case, rc))
+            quit_and_expect_exit_0(peer, child, case + ": ")
         finally:
             if peer is not None:
                 peer.close()
