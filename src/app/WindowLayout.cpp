@@ -478,6 +478,14 @@ const std::vector<FormDesign>& DialogLayouts()
     return dialogs;
 }
 
+int ControlId(const FormDesign& form, std::string_view controlName)
+{
+    for (std::size_t i = 0; i < form.controls.size(); ++i)
+        if (form.controls[i].name == controlName)
+            return kFirstControlId + int(i);
+    return 0;
+}
+
 const FormDesign* FindFormLayout(std::string_view formName)
 {
     if (formName == MainWindowLayout().name)

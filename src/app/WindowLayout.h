@@ -110,6 +110,14 @@ struct FormDesign {
     const ControlDesign* Find(std::string_view controlName) const;
 };
 
+// The numeric id of a control in a native window: kFirstControlId plus its
+// place in its form's `controls`; 0 for a name the form does not have.
+// Renderers that give controls ids use these, so that another program
+// (an accessibility tool, a test driving the window) finds a control by
+// its name.
+inline constexpr int kFirstControlId = 1000;
+int ControlId(const FormDesign& form, std::string_view controlName);
+
 // The main window "Form1".
 const FormDesign& MainWindowLayout();
 // The calibration dialogs "Form2" (throttles), "Form3" (reversers), "Form4"

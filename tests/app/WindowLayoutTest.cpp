@@ -42,9 +42,15 @@ TEST(WindowLayout, NamesAreUniqueAndEveryControlSitsInsideItsPanelWithoutOverlap
     for (const FormDesign* f : AllForms()) {
         SCOPED_TRACE(f->name);
         std::set<std::string> names;
+        std::set<int> ids;
         std::map<std::string, std::vector<const ControlDesign*>> byGroup;
         for (const ControlDesign& c : f->controls) {
             EXPECT_TRUE(names.insert(c.name).second) << "twice: " << c.name;
+            // Native windows find a control by its id: one per name.
+            const int id = ControlId(*f, c.name);
+            EXPECT_GE(id, kFirstControlId) << c.name;
+            EXPECT_TRUE(ids.insert(id).second) << "id twice: " << c.name;
+            EXPECT_EQ(&f->controls[std::size_t(id - kFirstControlId)], &c) << c.name;
             byGroup[c.group].push_back(&c);
             if (c.group.empty()) {
                 EXPECT_TRUE((Bounds{0, 0, f->width, f->height}.Contains(c.bounds))) << c.name;
@@ -64,6 +70,7 @@ TEST(WindowLayout, NamesAreUniqueAndEveryControlSitsInsideItsPanelWithoutOverlap
                 for (std::size_t j = i + 1; j < controls.size(); ++j)
                     EXPECT_FALSE(controls[i]->bounds.Overlaps(controls[j]->bounds))
                         << controls[i]->name << " and " << controls[j]->name;
+        EXPECT_EQ(ControlId(*f, "NoSuchControl"), 0);
     }
 }
 
