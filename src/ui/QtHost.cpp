@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QMessageBox>
-#include <cstdio>
 
 namespace zrk {
 
@@ -60,17 +59,6 @@ DialogAnswer QtDialogs::AskYesNoCancel(const std::string& text)
 void QtDialogs::ShowError(const std::string& text)
 {
     QMessageBox::critical(nullptr, QStringLiteral("Error"), QString::fromStdString(text));
-}
-
-DialogAnswer HeadlessDialogs::AskYesNoCancel(const std::string&)
-{
-    return DialogAnswer::No;
-}
-
-void HeadlessDialogs::ShowError(const std::string& text)
-{
-    std::fprintf(stderr, "%s\n", text.c_str());
-    std::fflush(stderr);
 }
 
 } // namespace zrk

@@ -29,16 +29,8 @@ private:
     ITimerSink* sink_ = nullptr;
 };
 
-// Message boxes.
+// Message boxes. (Without a window: HeadlessDialogs, app/ProgramOptions.h.)
 class QtDialogs : public IDialogs {
-public:
-    DialogAnswer AskYesNoCancel(const std::string& text) override;
-    void ShowError(const std::string& text) override;
-};
-
-// Without a window there is nobody to ask: questions are answered "No",
-// errors go to standard error.
-class HeadlessDialogs : public IDialogs {
 public:
     DialogAnswer AskYesNoCancel(const std::string& text) override;
     void ShowError(const std::string& text) override;

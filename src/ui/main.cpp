@@ -9,7 +9,6 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <map>
 #include <memory>
 #include <optional>
@@ -17,6 +16,7 @@
 #include <vector>
 
 #include "app/Entry.h"
+#include "app/ProgramOptions.h"
 #include "app/TForm1.h"
 #include "app/VirtualProcessEnv.h"
 #include "app/demo/CycleStats.h"
@@ -30,25 +30,6 @@
 #include "ui/QuadrantWindow.h"
 
 namespace {
-
-const char* const kUsage =
-    "Usage: zrk-tq [--demo] [--headless] [--virtual-boards] [--stats] [--theme light|dark] [--help] [--version]\n"
-    "\n"
-    "Controller of the throttle quadrant and trim unit. Settings are read from\n"
-    "CONFIG.INI beside the executable (written with defaults on the first start).\n"
-    "SIGINT, SIGTERM or SIGHUP end the program without saving.\n"
-    "\n"
-    "  --demo            the virtual cockpit: a virtual quadrant with every board\n"
-    "                    attached, a scripted looping flight, a built-in bridge on\n"
-    "                    127.0.0.1, and the Quadrant window; settings in demo/CONFIG.INI\n"
-    "  --headless        run without a window; every log line goes to standard output\n"
-    "  --virtual-boards  use virtual boards that never attach instead of the board\n"
-    "                    library (libphidget21.so.0 / phidget21.dll)\n"
-    "  --stats           print the main cycle's period (median, p99, maximum) at the end\n"
-    "  --theme light|dark  the window's colours for this run (the View menu keeps\n"
-    "                    a choice in WINDOW.INI beside CONFIG.INI)\n"
-    "  --help            show this text\n"
-    "  --version         show the version\n";
 
 void ReportNoDisplay(const std::string& why)
 {
@@ -118,39 +99,6 @@ std::unique_ptr<QCoreApplication> OpenWindowSystem(int& argc, char** argv)
     return app;
 }
 
-// Nobody answers a question while a stop signal ends the program: it is
-// answered "No", as for a window close without saving.
-class StopAwareDialogs : public zrk::IDialogs {
-public:
-    explicit StopAwareDialogs(zrk::IDialogs& inner) : inner_(inner) {}
-    zrk::DialogAnswer AskYesNoCancel(const std::string& text) override
-    {
-        return zrk::StopRequested() ? zrk::DialogAnswer::No : inner_.AskYesNoCancel(text);
-    }
-    void ShowError(const std::string& text) override { inner_.ShowError(text); }
-
-private:
-    zrk::IDialogs& inner_;
-};
-
-// Counts the main cycle's periods on the way to the controller.
-class CycleStatsSink : public zrk::ITimerSink {
-public:
-    explicit CycleStatsSink(zrk::ITimerSink& inner) : inner_(inner) {}
-    void OnTimer(zrk::TimerId id) override
-    {
-        if (id == zrk::TimerId::Main)
-            stats.Tick(uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(
-                                    std::chrono::steady_clock::now().time_since_epoch())
-                                    .count()));
-        inner_.OnTimer(id);
-    }
-    zrk::CycleStats stats;
-
-private:
-    zrk::ITimerSink& inner_;
-};
-
 uint64_t SteadyMs()
 {
     return uint64_t(
@@ -167,39 +115,20 @@ int main(int argc, char** argv)
     zrk::ProtectStandardStreams();
     zrk::InstallStopSignalHandlers();
 
-    bool headless = false;
-    bool virtualBoards = false;
-    bool demo = false;
-    bool stats = false;
-    std::optional<zrk::Theme> theme;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--headless") == 0) {
-            headless = true;
-        } else if (std::strcmp(argv[i], "--virtual-boards") == 0) {
-            virtualBoards = true;
-        } else if (std::strcmp(argv[i], "--demo") == 0) {
-            demo = true;
-        } else if (std::strcmp(argv[i], "--stats") == 0) {
-            stats = true;
-        } else if (std::strcmp(argv[i], "--theme") == 0) {
-            // The window's colour theme (ignored headless).
-            theme = i + 1 < argc ? zrk::ParseTheme(QString::fromLocal8Bit(argv[i + 1])) : std::nullopt;
-            if (!theme) {
-                std::fprintf(stderr, "zrk-tq: --theme takes light or dark\n\n%s", kUsage);
-                return 2;
-            }
-            ++i;
-        } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(kUsage, stdout);
-            return 0;
-        } else if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("zrk-tq %s\n", zrk::kVersion);
-            return 0;
-        } else {
-            std::fprintf(stderr, "zrk-tq: unknown option %s\n\n%s", argv[i], kUsage);
-            return 2;
-        }
+    const std::string usage = zrk::UsageText({false, zrk::kBoardLibraryFile, true});
+    const zrk::CommandLine commandLine = zrk::ParseCommandLine(argc, argv, usage);
+    if (!commandLine.run) {
+        std::fputs(commandLine.standardOutput.c_str(), stdout);
+        std::fputs(commandLine.standardError.c_str(), stderr);
+        return commandLine.exitCode;
     }
+    const bool headless = commandLine.options.headless;
+    const bool virtualBoards = commandLine.options.virtualBoards;
+    const bool demo = commandLine.options.demo;
+    const bool stats = commandLine.options.stats;
+    std::optional<zrk::Theme> theme;
+    if (commandLine.options.theme)
+        theme = *commandLine.options.theme == zrk::ThemeChoice::Dark ? zrk::Theme::Dark : zrk::Theme::Light;
 
     std::unique_ptr<QCoreApplication> app;
     if (headless) {
@@ -290,7 +219,8 @@ int main(int argc, char** argv)
         demo ? nullptr : zrk::MakeBoardLibrary(loop, virtualBoards, log);
     zrk::QtDialogs windowDialogs;
     zrk::HeadlessDialogs headlessDialogs;
-    StopAwareDialogs dialogs(headless ? static_cast<zrk::IDialogs&>(headlessDialogs) : windowDialogs);
+    zrk::StopAwareDialogs dialogs(headless ? static_cast<zrk::IDialogs&>(headlessDialogs) : windowDialogs,
+                                  [] { return zrk::StopRequested(); });
 
     zrk::QtBridgeSocket socket;
     auto panelBus = zrk::MakePanelBus(log);
@@ -300,7 +230,7 @@ int main(int argc, char** argv)
              : zrk::Ports{clock,   loop, *process, dialogs, *files, *boards, zrk::ExecutableFolder(),
                           socket, *panelBus, *simulator};
     zrk::TForm1 form(ports);
-    CycleStatsSink statsSink(form);
+    zrk::CycleStatsSink statsSink(form);
     loop.Bind(&statsSink);
     if (headless) {
         // A line standard output cannot take now is dropped: the controller

@@ -1,0 +1,139 @@
+#include "app/ProgramOptions.h"
+
+#include <chrono>
+#include <cstdio>
+
+#include "app/TForm1.h"
+
+namespace zrk {
+
+std::optional<ThemeChoice> ParseThemeChoice(const std::string& text)
+{
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    std::size_t begin = 0, end = text.size();
+    while (begin < end && blank(text[begin]))
+        ++begin;
+    while (end > begin && blank(text[end - 1]))
+        --end;
+    std::string word;
+    for (std::size_t i = begin; i < end; ++i) {
+        const char c = text[i];
+        word += (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+    }
+    if (word == "light")
+        return ThemeChoice::Light;
+    if (word == "dark")
+        return ThemeChoice::Dark;
+    return std::nullopt;
+}
+
+std::string UsageText(const UsageFacts& facts)
+{
+    std::string text =
+        "Usage: zrk-tq [--demo] [--headless] [--virtual-boards] [--stats] [--theme light|dark] [--help] [--version]\n"
+        "\n"
+        "Controller of the throttle quadrant and trim unit. Settings are read from\n"
+        "CONFIG.INI beside the executable (written with defaults on the first start).\n";
+    text += facts.windows ? "Ctrl+C or Ctrl+Break in the console end the program without saving.\n"
+                          : "SIGINT, SIGTERM or SIGHUP end the program without saving.\n";
+    text += "\n"
+            "  --demo            the virtual cockpit: a virtual quadrant with every board\n"
+            "                    attached, a scripted looping flight, a built-in bridge on\n";
+    text += facts.quadrantWindow ? "                    127.0.0.1, and the Quadrant window; settings in demo/CONFIG.INI\n"
+                                 : "                    127.0.0.1; settings in demo/CONFIG.INI\n";
+    text += "  --headless        run without a window; every log line goes to standard output\n"
+            "  --virtual-boards  use virtual boards that never attach instead of the board\n"
+            "                    library (" +
+            facts.boardLibraryFile +
+            ")\n"
+            "  --stats           print the main cycle's period (median, p99, maximum) at the end\n";
+    text += facts.windows ? "  --theme light|dark  the window's colours for this run\n"
+                          : "  --theme light|dark  the window's colours for this run (the View menu keeps\n"
+                            "                    a choice in WINDOW.INI beside CONFIG.INI)\n";
+    text += "  --help            show this text\n"
+            "  --version         show the version\n";
+    return text;
+}
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args, const std::string& usage)
+{
+    CommandLine c;
+    const auto fail = [&](const std::string& why) {
+        c.run = false;
+        c.exitCode = 2;
+        c.standardError = "zrk-tq: " + why + "\n\n" + usage;
+        return c;
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--headless") {
+            c.options.headless = true;
+        } else if (a == "--virtual-boards") {
+            c.options.virtualBoards = true;
+        } else if (a == "--demo") {
+            c.options.demo = true;
+        } else if (a == "--stats") {
+            c.options.stats = true;
+        } else if (a == "--theme") {
+            c.options.theme = i + 1 < args.size() ? ParseThemeChoice(args[i + 1]) : std::nullopt;
+            if (!c.options.theme)
+                return fail("--theme takes light or dark");
+            ++i;
+        } else if (a == "--help" || a == "-h") {
+            c.run = false;
+            c.standardOutput = usage;
+            return c;
+        } else if (a == "--version") {
+            c.run = false;
+            c.standardOutput = std::string("zrk-tq ") + kVersion + "\n";
+            return c;
+        } else {
+            return fail("unknown option " + a);
+        }
+    }
+    return c;
+}
+
+CommandLine ParseCommandLine(int argc, const char* const* argv, const std::string& usage)
+{
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i)
+        args.emplace_back(argv[i] ? argv[i] : "");
+    return ParseCommandLine(args, usage);
+}
+
+DialogAnswer StopAwareDialogs::AskYesNoCancel(const std::string& text)
+{
+    return stopRequested_ && stopRequested_() ? DialogAnswer::No : inner_.AskYesNoCancel(text);
+}
+
+DialogAnswer HeadlessDialogs::AskYesNoCancel(const std::string&)
+{
+    return DialogAnswer::No;
+}
+
+void HeadlessDialogs::ShowError(const std::string& text)
+{
+    std::fprintf(stderr, "%s\n", text.c_str());
+    std::fflush(stderr);
+}
+
+CycleStatsSink::CycleStatsSink(ITimerSink& inner, std::function<uint64_t()> nowUs)
+    : inner_(inner), nowUs_(std::move(nowUs))
+{
+    if (!nowUs_)
+        nowUs_ = [] {
+            return uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(
+                                std::chrono::steady_clock::now().time_since_epoch())
+                                .count());
+        };
+}
+
+void CycleStatsSink::OnTimer(TimerId id)
+{
+    if (id == TimerId::Main)
+        stats.Tick(nowUs_());
+    inner_.OnTimer(id);
+}
+
+} // namespace zrk
