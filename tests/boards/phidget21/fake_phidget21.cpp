@@ -15,6 +15,11 @@
 // call made (one line each: function, serial number the control was
 // opened with or -, arguments), and count handles still alive and calls
 // on handles that are not (any such call is a fault of the caller).
+//
+// On Windows a test in another process can drive it too, when the process
+// that loads it has ZRK_FAKE_PHIDGET21_CONTROL set: a hidden top-level
+// window of class "ZrkFakePhidget21", titled with that variable's value,
+// takes text commands by WM_COPYDATA (see RunControlCommand).
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -23,6 +28,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,6 +36,10 @@
 #include "boards/Phidget21Api.h"
 
 #if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
 #define FAKE_EXPORT extern "C" __declspec(dllexport)
 #else
 #define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
@@ -301,8 +311,13 @@ void CloseLocked(Control* c)
     c->reported = false;
 }
 
+void StartControlChannel();
+
 int Create(Control** out, int kind, const char* function)
 {
+    // The program under test creates its board controls first thing: the
+    // channel is up by the time a test needs it.
+    StartControlChannel();
     std::lock_guard<std::mutex> lock(S().m);
     if (int rc = Enter(function, nullptr, false))
         return rc;
@@ -800,3 +815,107 @@ FAKE_EXPORT int ZRK_PHIDGET_CALL FakePhidget21_Misuse()
     std::lock_guard<std::mutex> lock(s.m);
     return s.misuse;
 }
+
+// ---- the control channel for tests in another process (Windows) ----
+
+namespace {
+
+#if defined(_WIN32)
+
+constexpr const char* kControlWindowClass = "ZrkFakePhidget21";
+constexpr const char* kControlVariable = "ZRK_FAKE_PHIDGET21_CONTROL";
+// A command is one short line; anything longer is refused unread.
+constexpr DWORD kMaxCommandBytes = 256;
+
+// Runs one command, then waits until its callbacks have been made, so that
+// the sender's next command sees their effects:
+//   plug <kit|motor|advservo|servo> <serial> [outputs]
+//   unplug <serial>
+//   sensor <serial> <index> <value>
+//   input <serial> <index> <0|1>
+// Returns whether the command was understood and done.
+bool RunControlCommand(const std::string& text)
+{
+    std::istringstream in(text);
+    std::string verb;
+    in >> verb;
+    bool done = false;
+    if (verb == "plug") {
+        static const char* const kKinds[] = {"kit", "motor", "advservo", "servo"};
+        std::string kind;
+        int serial = 0;
+        in >> kind >> serial;
+        int outputs = -1;
+        if (!(in >> outputs))
+            outputs = -1;
+        for (int k = 0; k < 4; ++k)
+            if (kind == kKinds[k]) {
+                static const int kOutputs[] = {8, 2, 8, 4};
+                done = FakePhidget21_Plug(k, serial, nullptr, outputs < 0 ? kOutputs[k] : outputs) == 0;
+            }
+    } else if (verb == "unplug") {
+        int serial = 0;
+        done = bool(in >> serial) && FakePhidget21_Unplug(serial) == 0;
+    } else if (verb == "sensor" || verb == "input") {
+        int serial = 0, index = 0, value = 0;
+        if (in >> serial >> index >> value) {
+            if (verb == "sensor")
+                FakePhidget21_Sensor(serial, index, value);
+            else
+                FakePhidget21_Input(serial, index, value != 0 ? 1 : 0);
+            done = true;
+        }
+    }
+    if (done)
+        FakePhidget21_Flush();
+    return done;
+}
+
+LRESULT CALLBACK ControlWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (message == WM_COPYDATA) {
+        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lparam);
+        if (!data || !data->lpData || data->cbData == 0 || data->cbData > kMaxCommandBytes)
+            return 0;
+        std::string text(static_cast<const char*>(data->lpData), data->cbData);
+        text.resize(std::strlen(text.c_str()));   // a terminating zero may come along
+        return RunControlCommand(text) ? 1 : 0;
+    }
+    return DefWindowProcA(window, message, wparam, lparam);
+}
+
+// Its window lives on a thread of its own, to the end of the process.
+void StartControlChannel()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        char title[128];
+        const DWORD n = GetEnvironmentVariableA(kControlVariable, title, sizeof title);
+        if (n == 0 || n >= sizeof title)
+            return;
+        std::thread([name = std::string(title, n)] {
+            HINSTANCE instance = GetModuleHandleA(nullptr);
+            WNDCLASSA windowClass{};
+            windowClass.lpfnWndProc = ControlWindowProc;
+            windowClass.hInstance = instance;
+            windowClass.lpszClassName = kControlWindowClass;
+            if (RegisterClassA(&windowClass) == 0)
+                return;
+            // Never shown: a top-level window is what FindWindow finds.
+            if (!CreateWindowExA(0, kControlWindowClass, name.c_str(), WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
+                                 instance, nullptr))
+                return;
+            MSG msg;
+            while (GetMessageA(&msg, nullptr, 0, 0) > 0)
+                DispatchMessageA(&msg);
+        }).detach();
+    });
+}
+
+#else
+
+void StartControlChannel() {}
+
+#endif
+
+} // namespace

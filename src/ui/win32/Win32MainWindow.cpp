@@ -1,0 +1,444 @@
+#include "ui/win32/Win32MainWindow.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <utility>
+
+#include "app/CalibrationDialogs.h"
+#include "app/TForm1.h"
+#include "app/WindowBinding.h"
+#include "app/WindowLayout.h"
+#include "ui/win32/Win32FormRenderer.h"
+#include "ui/win32/Win32Text.h"
+
+namespace zrk {
+
+namespace {
+
+constexpr UINT_PTR kRefreshTimer = 1;
+constexpr UINT kRefreshMs = 100;
+
+constexpr DWORD kMainStyle = WS_OVERLAPPEDWINDOW;
+constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kDialogExStyle = WS_EX_DLGMODALFRAME;
+
+bool RegisterFormClass(HINSTANCE instance, WNDPROC procedure)
+{
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof(existing);
+    if (GetClassInfoExW(instance, kFormWindowClass, &existing))
+        return true;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = procedure;
+    wc.hInstance = instance;
+    // The program's own icon when its resources carry one.
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    if (!wc.hIcon)
+        wc.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kFormWindowClass;
+    return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+// The work area of the screen the window is on (or the primary one).
+RECT WorkArea(HWND window)
+{
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    if (HMONITOR monitor = MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY); monitor && GetMonitorInfoW(monitor, &info))
+        return info.rcWork;
+    RECT work{0, 0, 1366, 728};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    return work;
+}
+
+} // namespace
+
+Win32MainWindow::Win32MainWindow(TForm1& form, HINSTANCE instance) : form_(form), instance_(instance) {}
+
+Win32MainWindow::~Win32MainWindow()
+{
+    // Destroying the main window destroys the dialogs it owns; the
+    // controller is not asked (that is Close's part).
+    if (main_.hwnd)
+        DestroyWindow(main_.hwnd);
+    for (auto& d : dialogs_)
+        if (d->hwnd)
+            DestroyWindow(d->hwnd);
+    if (font_ && ownFont_)
+        DeleteObject(font_);
+}
+
+HWND Win32MainWindow::Handle() const
+{
+    return main_.hwnd;
+}
+
+HWND Win32MainWindow::Dialog(std::string_view formName) const
+{
+    for (const auto& d : dialogs_)
+        if (d->renderer->Design().name == formName)
+            return d->hwnd;
+    return nullptr;
+}
+
+Win32FormRenderer* Win32MainWindow::Renderer(std::string_view formName) const
+{
+    if (main_.renderer && main_.renderer->Design().name == formName)
+        return main_.renderer.get();
+    for (const auto& d : dialogs_)
+        if (d->renderer->Design().name == formName)
+            return d->renderer.get();
+    return nullptr;
+}
+
+bool Win32MainWindow::Create()
+{
+    if (main_.hwnd)
+        return true;
+    INITCOMMONCONTROLSEX icc{};
+    icc.dwSize = sizeof(icc);
+    icc.dwICC = ICC_STANDARD_CLASSES | ICC_BAR_CLASSES | ICC_UPDOWN_CLASS;
+    InitCommonControlsEx(&icc);
+    if (!RegisterFormClass(instance_, &Win32MainWindow::WindowProc))
+        return false;
+
+    if (!font_) {
+        NONCLIENTMETRICSW metrics{};
+        metrics.cbSize = sizeof(metrics);
+        if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
+            font_ = CreateFontIndirectW(&metrics.lfMessageFont);
+        ownFont_ = font_ != nullptr;
+        if (!font_)
+            font_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    }
+
+    const FormDesign& layout = MainWindowLayout();
+    main_.owner = this;
+    main_.renderer = std::make_unique<Win32FormRenderer>(layout, form_, [this] { Refresh(); });
+    if (!CreateForm(main_, layout.name, kMainStyle, 0, nullptr))
+        return false;
+
+    dialogs_.clear();
+    for (const FormDesign& dd : DialogLayouts()) {
+        auto d = std::make_unique<FormWindow>();
+        d->owner = this;
+        d->model = BindDialog(form_, dd.name);
+        d->closeAction = ActionName(dd.name, dd.closeButton);
+        d->renderer = std::make_unique<Win32FormRenderer>(dd, form_, [this] { Refresh(); });
+        FormWindow& fw = *d;
+        dialogs_.push_back(std::move(d));
+        if (!fw.model || !CreateForm(fw, dd.name, kDialogStyle, kDialogExStyle, main_.hwnd))
+            return false;
+    }
+
+    SetTimer(main_.hwnd, kRefreshTimer, kRefreshMs, nullptr);
+    Refresh();
+    return true;
+}
+
+bool Win32MainWindow::CreateForm(FormWindow& fw, std::string_view formName, DWORD style, DWORD exStyle, HWND owner)
+{
+    const FormDesign* design = FindFormLayout(formName);
+    if (!design)
+        return false;
+    // The client area has the design size: the main window as much of it
+    // as the screen has room for.
+    RECT frame{0, 0, design->width, design->height};
+    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    int x = CW_USEDEFAULT, y = CW_USEDEFAULT;
+    if (!owner) {
+        const RECT work = WorkArea(nullptr);
+        width = std::min<int>(width, work.right - work.left);
+        height = std::min<int>(height, work.bottom - work.top);
+    } else {
+        x = 0;
+        y = 0;
+    }
+    fw.title = Utf8ToWide(design->caption);
+    HWND hwnd = CreateWindowExW(exStyle, kFormWindowClass, fw.title.c_str(), style, x, y, width, height, owner,
+                                nullptr, instance_, &fw);
+    if (!hwnd)
+        return false;
+    fw.hwnd = hwnd;
+    if (!fw.renderer->Build(hwnd, font_))
+        return false;
+    LayoutForm(fw);
+    return true;
+}
+
+void Win32MainWindow::LayoutForm(FormWindow& fw)
+{
+    if (!fw.hwnd || !fw.renderer || layingOut_)
+        return;
+    layingOut_ = true;
+    POINT origin{0, 0};
+    if (&fw == &main_) {
+        const FormDesign& design = fw.renderer->Design();
+        // Twice: a scroll bar that appears takes room from the other axis.
+        for (int pass = 0; pass < 2; ++pass) {
+            RECT client{};
+            GetClientRect(fw.hwnd, &client);
+            const std::pair<int, std::pair<int, int>> axes[] = {{SB_HORZ, {design.width, int(client.right)}},
+                                                                {SB_VERT, {design.height, int(client.bottom)}}};
+            for (const auto& [bar, sizes] : axes) {
+                SCROLLINFO info{};
+                info.cbSize = sizeof(info);
+                info.fMask = SIF_RANGE | SIF_PAGE;
+                info.nMax = sizes.first - 1;
+                info.nPage = UINT(std::max(0, sizes.second));
+                SetScrollInfo(fw.hwnd, bar, &info, TRUE);
+            }
+        }
+        origin = {-GetScrollPos(fw.hwnd, SB_HORZ), -GetScrollPos(fw.hwnd, SB_VERT)};
+    }
+    RECT client{};
+    GetClientRect(fw.hwnd, &client);
+    fw.renderer->Layout(client.right, client.bottom, origin);
+    layingOut_ = false;
+}
+
+void Win32MainWindow::ScrollMain(int bar, int code)
+{
+    SCROLLINFO info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_ALL;
+    if (!GetScrollInfo(main_.hwnd, bar, &info))
+        return;
+    constexpr int kLine = 20;
+    int pos = info.nPos;
+    switch (code) {
+    case SB_LINEUP:
+        pos -= kLine;
+        break;
+    case SB_LINEDOWN:
+        pos += kLine;
+        break;
+    case SB_PAGEUP:
+        pos -= int(info.nPage);
+        break;
+    case SB_PAGEDOWN:
+        pos += int(info.nPage);
+        break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION:
+        pos = info.nTrackPos;
+        break;
+    case SB_TOP:
+        pos = info.nMin;
+        break;
+    case SB_BOTTOM:
+        pos = info.nMax;
+        break;
+    default:
+        return;
+    }
+    info.fMask = SIF_POS;
+    info.nPos = pos;
+    SetScrollInfo(main_.hwnd, bar, &info, TRUE);
+    LayoutForm(main_);
+    InvalidateRect(main_.hwnd, nullptr, TRUE);
+}
+
+LRESULT CALLBACK Win32MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        auto* fw = static_cast<FormWindow*>(create->lpCreateParams);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(fw));
+        if (fw)
+            fw->hwnd = hwnd;
+    }
+    auto* fw = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!fw || !fw->owner)
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        fw->hwnd = nullptr;
+        fw->shown = false;
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    return fw->owner->HandleMessage(*fw, message, wParam, lParam);
+}
+
+LRESULT Win32MainWindow::HandleMessage(FormWindow& fw, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const bool isMain = &fw == &main_;
+    LRESULT result = 0;
+    if (fw.renderer && fw.renderer->HandleMessage(message, wParam, lParam, result))
+        return result;
+    switch (message) {
+    case WM_SIZE:
+        if (wParam != SIZE_MINIMIZED)
+            LayoutForm(fw);
+        return 0;
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+        // The main window's own scroll bars (its controls' come with the
+        // control's window and went to the renderer).
+        if (isMain && lParam == 0) {
+            ScrollMain(message == WM_HSCROLL ? SB_HORZ : SB_VERT, LOWORD(wParam));
+            return 0;
+        }
+        break;
+    case WM_MOUSEWHEEL:
+        if (isMain) {
+            const int notches = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
+            for (int i = 0; i < std::abs(notches) * 3; ++i)
+                ScrollMain(SB_VERT, notches > 0 ? SB_LINEUP : SB_LINEDOWN);
+            return 0;
+        }
+        break;
+    case WM_TIMER:
+        if (isMain && wParam == kRefreshTimer) {
+            Refresh();
+            return 0;
+        }
+        break;
+    case WM_COMMAND:
+        // Escape in a dialog (through TranslateDialogMessage) stands for
+        // its CLOSE button, like its frame's close; Enter presses nothing.
+        if (!isMain && LOWORD(wParam) == IDCANCEL && HIWORD(wParam) == 0)
+            CloseDialog(fw);
+        return 0;
+    case WM_CLOSE:
+        if (isMain)
+            Close();
+        else
+            CloseDialog(fw);
+        return 0;
+    case WM_DESTROY:
+        if (isMain)
+            KillTimer(fw.hwnd, kRefreshTimer);
+        break;
+    }
+    return DefWindowProcW(fw.hwnd, message, wParam, lParam);
+}
+
+bool Win32MainWindow::IsOurs(HWND hwnd) const
+{
+    if (!hwnd)
+        return false;
+    if (hwnd == main_.hwnd)
+        return true;
+    for (const auto& d : dialogs_)
+        if (d->hwnd == hwnd)
+            return true;
+    return false;
+}
+
+void Win32MainWindow::SyncTitle(FormWindow& fw, const std::string& caption)
+{
+    std::wstring title = Utf8ToWide(caption);
+    if (title == fw.title)
+        return;
+    SetWindowTextW(fw.hwnd, title.c_str());
+    fw.title = std::move(title);
+}
+
+void Win32MainWindow::SyncDialog(FormWindow& fw)
+{
+    fw.renderer->Refresh();
+    SyncTitle(fw, fw.model->Caption);
+    if (fw.model->Visible == fw.shown)
+        return;
+    if (!fw.model->Visible) {
+        ShowWindow(fw.hwnd, SW_HIDE);
+        fw.shown = false;
+        return;
+    }
+    if (!fw.placed) {
+        // First showing: centred on the screen, or at its design place.
+        const FormDesign& design = fw.renderer->Design();
+        const RECT work = WorkArea(main_.hwnd);
+        RECT frame{};
+        GetWindowRect(fw.hwnd, &frame);
+        int x = work.left + design.left, y = work.top + design.top;
+        if (design.centred) {
+            x = work.left + ((work.right - work.left) - (frame.right - frame.left)) / 2;
+            y = work.top + ((work.bottom - work.top) - (frame.bottom - frame.top)) / 2;
+        }
+        SetWindowPos(fw.hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        fw.placed = true;
+    }
+    ShowWindow(fw.hwnd, SW_SHOW);
+    fw.shown = true;
+}
+
+void Win32MainWindow::Refresh()
+{
+    if (refreshing_ || !main_.hwnd)
+        return;
+    refreshing_ = true;
+    SyncTitle(main_, form_.Caption);
+    main_.renderer->Refresh();
+    for (auto& d : dialogs_)
+        if (d->hwnd && d->model)
+            SyncDialog(*d);
+    refreshing_ = false;
+}
+
+void Win32MainWindow::CloseDialog(FormWindow& fw)
+{
+    // Whether it hides is the controller's call: the refresh follows its
+    // model.
+    form_.Click(fw.closeAction);
+    Refresh();
+}
+
+void Win32MainWindow::Show(int showCommand)
+{
+    if (!main_.hwnd)
+        return;
+    ShowWindow(main_.hwnd, showCommand);
+    UpdateWindow(main_.hwnd);
+}
+
+void Win32MainWindow::Minimize()
+{
+    if (main_.hwnd)
+        ShowWindow(main_.hwnd, SW_MINIMIZE);
+}
+
+bool Win32MainWindow::Close()
+{
+    // A close asked for again while the controller's question is open
+    // waits for that answer.
+    if (!main_.hwnd || closing_)
+        return false;
+    closing_ = true;
+    if (!form_.FormCloseQuery()) {
+        closing_ = false;
+        Refresh();
+        return false;
+    }
+    form_.FormClose();
+    KillTimer(main_.hwnd, kRefreshTimer);
+    for (auto& d : dialogs_)
+        if (d->hwnd) {
+            ShowWindow(d->hwnd, SW_HIDE);
+            d->shown = false;
+        }
+    DestroyWindow(main_.hwnd);
+    closing_ = false;
+    if (onClosed)
+        onClosed();
+    return true;
+}
+
+bool Win32MainWindow::TranslateDialogMessage(MSG& msg)
+{
+    if (!msg.hwnd || msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST)
+        return false;
+    HWND root = GetAncestor(msg.hwnd, GA_ROOT);
+    if (!IsOurs(root))
+        return false;
+    return IsDialogMessageW(root, &msg) != FALSE;
+}
+
+} // namespace zrk

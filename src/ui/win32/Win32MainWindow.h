@@ -1,0 +1,99 @@
+#pragma once
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <windows.h>
+
+namespace zrk {
+
+class CalibrationDialog;
+class TForm1;
+class Win32FormRenderer;
+
+// The window class of the main window and of the calibration dialogs, so
+// that another program finds them with FindWindowW(kFormWindowClass, title).
+inline constexpr const wchar_t* kFormWindowClass = L"ZrkTqForm";
+
+// The controller's main window and its four calibration dialogs as native
+// windows, drawn from the window description. It forwards the user's
+// actions to the controller and shows the controller's models; it keeps no
+// state of its own beyond what it has drawn. The dialogs are modeless
+// windows owned by the main window, shown and hidden as the controller's
+// dialog models say.
+class Win32MainWindow {
+public:
+    Win32MainWindow(TForm1& form, HINSTANCE instance);
+    ~Win32MainWindow();
+    Win32MainWindow(const Win32MainWindow&) = delete;
+    Win32MainWindow& operator=(const Win32MainWindow&) = delete;
+
+    // Builds the main window and the four dialogs, all hidden; false on
+    // failure.
+    bool Create();
+    void Show(int showCommand);
+    // The main window; null before Create and after it closed.
+    HWND Handle() const;
+    // The window of dialog "Form2" .. "Form5"; null for another name.
+    HWND Dialog(std::string_view formName) const;
+    // The renderer of form "Form1" .. "Form5"; null for another name.
+    Win32FormRenderer* Renderer(std::string_view formName) const;
+
+    // Brings every control of every form in line with the models, and
+    // shows or hides the dialogs; runs ten times a second and after each
+    // action.
+    void Refresh();
+    void Minimize();
+    // Closes as the user's close would: asks the controller, which may
+    // refuse (a save that failed, or "Cancel"). Returns whether the window
+    // closed.
+    bool Close();
+    // Runs after the main window closed (the controller's FormClose done)
+    // and was destroyed.
+    std::function<void()> onClosed;
+
+    // Keyboard navigation (Tab, arrows in a radio group, Escape closing a
+    // dialog) for a message meant for one of the forms; true when the
+    // message was handled, and must not be dispatched again.
+    bool TranslateDialogMessage(MSG& msg);
+
+private:
+    struct FormWindow {
+        Win32MainWindow* owner = nullptr;
+        std::unique_ptr<Win32FormRenderer> renderer;
+        HWND hwnd = nullptr;
+        // Dialogs only: the model, the close button's action name, whether
+        // it is shown and has been placed on the screen.
+        const CalibrationDialog* model = nullptr;
+        std::string closeAction;
+        bool shown = false;
+        bool placed = false;
+        std::wstring title;
+    };
+
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(FormWindow& fw, UINT message, WPARAM wParam, LPARAM lParam);
+    bool CreateForm(FormWindow& fw, std::string_view formName, DWORD style, DWORD exStyle, HWND owner);
+    void SyncTitle(FormWindow& fw, const std::string& caption);
+    void SyncDialog(FormWindow& fw);
+    void CloseDialog(FormWindow& fw);
+    // Places a form's controls for its client area; the main window
+    // scrolls when it is smaller than its design.
+    void LayoutForm(FormWindow& fw);
+    void ScrollMain(int bar, int code);
+    bool IsOurs(HWND hwnd) const;
+
+    TForm1& form_;
+    HINSTANCE instance_;
+    HFONT font_ = nullptr;
+    bool ownFont_ = false;
+    FormWindow main_;
+    std::vector<std::unique_ptr<FormWindow>> dialogs_;
+    bool refreshing_ = false;
+    bool closing_ = false;
+    bool layingOut_ = false;
+};
+
+} // namespace zrk

@@ -1,0 +1,586 @@
+// The native window drawn from its description, on the real controller
+// with virtual boards and time: every control is found by its id, the
+// user's actions (sent as the messages the controls send) reach the
+// controller, refreshes show its models and are never taken for an action.
+// Runs under wine's null display driver: windows exist without a screen.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/WindowLayout.h"
+#include "support/Rig.h"
+#include "ui/win32/Win32FormRenderer.h"
+#include "ui/win32/Win32MainWindow.h"
+#include "ui/win32/Win32Text.h"
+
+namespace zrk::test {
+namespace {
+
+class Win32WindowTest : public ::testing::Test {
+protected:
+    void Open(const std::string& config)
+    {
+        rig.Start(config);
+        window = std::make_unique<Win32MainWindow>(*rig.form, GetModuleHandleW(nullptr));
+        ASSERT_TRUE(window->Create());
+        window->Show(SW_SHOWNOACTIVATE);
+    }
+    void TearDown() override
+    {
+        window.reset();
+        if (rig.form)
+            rig.form->FormDestroy();
+    }
+
+    HWND FormWindow(const std::string& form) const
+    {
+        return form == "Form1" ? window->Handle() : window->Dialog(form);
+    }
+    // A control found the way another program finds it.
+    HWND Item(const std::string& form, const std::string& control) const
+    {
+        const FormDesign* design = FindFormLayout(form);
+        return design ? GetDlgItem(FormWindow(form), ControlId(*design, control)) : nullptr;
+    }
+    HWND Radio(const char* group, int index) const
+    {
+        return GetDlgItem(window->Handle(), RadioItemId(ControlId(MainWindowLayout(), group), index));
+    }
+    void Click(const std::string& form, const std::string& button)
+    {
+        HWND b = Item(form, button);
+        ASSERT_NE(b, nullptr) << form << "." << button;
+        ASSERT_TRUE(IsWindowVisible(b)) << form << "." << button;
+        SendMessageW(b, BM_CLICK, 0, 0);
+    }
+    void Select(const char* group, int index)
+    {
+        HWND r = Radio(group, index);
+        ASSERT_NE(r, nullptr) << group << " " << index;
+        SendMessageW(r, BM_CLICK, 0, 0);
+    }
+    // A user's move of a track bar: the thumb moves, the bar tells its form.
+    void Drag(const char* trackBar, int position)
+    {
+        HWND bar = Item("Form1", trackBar);
+        ASSERT_NE(bar, nullptr) << trackBar;
+        SendMessageW(bar, TBM_SETPOS, TRUE, position);
+        SendMessageW(window->Handle(), WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, position),
+                     reinterpret_cast<LPARAM>(bar));
+    }
+    std::string Text(const std::string& form, const std::string& control) const
+    {
+        HWND w = Item(form, control);
+        return w ? WindowTextUtf8(w) : std::string("<none>");
+    }
+    bool Shown(const std::string& form, const std::string& control) const
+    {
+        HWND w = Item(form, control);
+        return w && (GetWindowLongW(w, GWL_STYLE) & WS_VISIBLE);
+    }
+    TForm1& Form() { return *rig.form; }
+
+    Rig rig;
+    std::unique_ptr<Win32MainWindow> window;
+};
+
+std::wstring ClassOf(HWND w)
+{
+    wchar_t name[64] = {};
+    GetClassNameW(w, name, 64);
+    return name;
+}
+
+// ---------------------------------------------------------------- the controls
+
+TEST_F(Win32WindowTest, EveryControlOfEveryFormExistsWithItsIdAndKind)
+{
+    Open(Config({}));
+    const std::pair<ControlKind, const wchar_t*> classes[] = {
+        {ControlKind::Panel, WC_BUTTONW},          {ControlKind::Label, WC_STATICW},
+        {ControlKind::Button, WC_BUTTONW},         {ControlKind::TrackBar, TRACKBAR_CLASSW},
+        {ControlKind::UpDown, UPDOWN_CLASSW},      {ControlKind::Edit, WC_EDITW},
+        {ControlKind::CheckBox, WC_BUTTONW},       {ControlKind::RadioGroup, WC_BUTTONW},
+        {ControlKind::Shape, WC_STATICW},          {ControlKind::Memo, WC_EDITW},
+        {ControlKind::StatusBar, STATUSCLASSNAMEW},
+    };
+    std::vector<const FormDesign*> forms{&MainWindowLayout()};
+    for (const FormDesign& d : DialogLayouts())
+        forms.push_back(&d);
+    for (const FormDesign* f : forms) {
+        for (const ControlDesign& c : f->controls) {
+            HWND w = Item(f->name, c.name);
+            ASSERT_NE(w, nullptr) << f->name << "." << c.name;
+            for (const auto& [kind, cls] : classes) {
+                if (kind == c.kind) {
+                    EXPECT_EQ(lstrcmpiW(ClassOf(w).c_str(), cls), 0) << f->name << "." << c.name;
+                }
+            }
+            if (c.kind == ControlKind::Panel || c.kind == ControlKind::RadioGroup) {
+                EXPECT_EQ(GetWindowLongW(w, GWL_STYLE) & BS_TYPEMASK, BS_GROUPBOX) << c.name;
+            }
+            if (c.kind == ControlKind::RadioGroup) {
+                for (std::size_t i = 0; i < c.items.size(); ++i) {
+                    HWND item = GetDlgItem(FormWindow(f->name), RadioItemId(ControlId(*f, c.name), int(i)));
+                    ASSERT_NE(item, nullptr) << c.name << " " << i;
+                    EXPECT_EQ(WindowTextUtf8(item), c.items[i]);
+                }
+            }
+            if (c.kind == ControlKind::Panel || c.kind == ControlKind::Button || c.kind == ControlKind::CheckBox) {
+                EXPECT_EQ(WindowTextUtf8(w), c.caption) << c.name;
+            }
+        }
+    }
+
+    // The windows, by their class and title; the dialogs hidden and owned
+    // by the main window.
+    EXPECT_EQ(FindWindowW(kFormWindowClass, Utf8ToWide(Form().Caption).c_str()), window->Handle());
+    for (const FormDesign& d : DialogLayouts()) {
+        HWND dialog = FindWindowW(kFormWindowClass, Utf8ToWide(d.caption).c_str());
+        EXPECT_EQ(dialog, window->Dialog(d.name)) << d.name;
+        EXPECT_FALSE(IsWindowVisible(dialog)) << d.name;
+        EXPECT_EQ(GetWindow(dialog, GW_OWNER), window->Handle()) << d.name;
+    }
+    // The "Manual Override" panel is not shown in the shipped layout, nor
+    // what it holds.
+    EXPECT_FALSE(Shown("Form1", "panel_override"));
+    EXPECT_FALSE(Shown("Form1", "manual_override"));
+    EXPECT_TRUE(Shown("Form1", "panel_fire"));
+}
+
+TEST_F(Win32WindowTest, LabelsAndLampsShowTheColoursOfTheirModels)
+{
+    Open(Config({}));
+    HWND label = Item("Form1", "Label46");
+    HDC dc = CreateCompatibleDC(nullptr);
+    ASSERT_NE(dc, nullptr);
+    auto textColour = [&] {
+        SetTextColor(dc, RGB(1, 2, 3));
+        const LRESULT brush =
+            SendMessageW(window->Handle(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(label));
+        EXPECT_NE(brush, 0);
+        return GetTextColor(dc);
+    };
+    Form().Label(46).FontColor = 0;
+    EXPECT_EQ(textColour(), GetSysColor(COLOR_WINDOWTEXT));
+    Form().Label(46).FontColor = 0x0000FF;   // red
+    window->Refresh();
+    EXPECT_EQ(textColour(), RGB(255, 0, 0));
+    DeleteDC(dc);
+
+    Form().fuel2.BrushColor = 255;
+    window->Refresh();
+    EXPECT_EQ(Text("Form1", "fuel2"), "colour 255");
+}
+
+// ---------------------------------------------------------------- calibration dialogs
+
+struct Capture {
+    const char* opener;   // the main window's button that shows the dialog
+    const char* dialog;
+    const char* button;
+    std::function<void(TForm1&)> arrange;
+    int Settings::*setting;
+    int expected;
+    const char* valueLabel;   // the dialog's label that shows the setting
+};
+
+std::vector<Capture> Captures()
+{
+    auto bars = [](int first, int base) {
+        return [first, base](TForm1& f) {
+            for (int i = 0; i < 4; ++i)
+                f.TrackBar(first + i).Position = base + i;
+        };
+    };
+    auto flapLever = [](TForm1& f) { f.Form4.Label(21).Caption = "412"; };
+    auto speedbrakeLever = [](TForm1& f) { f.Form5.Label(1).Caption = "333"; };
+    return {
+        {"Button4", "Form2", "Button1", bars(1, 901), &Settings::THROTTLE_4_FULL, 904, "Label4"},
+        {"Button5", "Form3", "Button4", bars(5, 401), &Settings::REVERSER_1_IDLE, 401, "Label13"},
+        {"Button6", "Form5", "Button2", speedbrakeLever, &Settings::SPEEDBRAKE_UP, 333, "Label6"},
+        {"Button1", "Form4", "Button25", flapLever, &Settings::FLAP_18, 412, "Label26"},
+        {"Button1", "Form4", "Button21", [](TForm1& f) { f.cfg.FLAP_40 = 77; }, &Settings::FLAP_40, 0, "Label20"},
+    };
+}
+
+TEST_F(Win32WindowTest, EveryCaptureButtonStoresItsValueShowsItAndMarksTheChange)
+{
+    Open(Config({}));
+    for (const Capture& c : Captures()) {
+        SCOPED_TRACE(std::string(c.dialog) + "." + c.button);
+        Click("Form1", c.opener);
+        ASSERT_TRUE(IsWindowVisible(window->Dialog(c.dialog)));
+        c.arrange(Form());
+        Form().ConfigChanged = false;
+        Click(c.dialog, c.button);
+        EXPECT_EQ(Form().cfg.*c.setting, c.expected);
+        EXPECT_TRUE(Form().ConfigChanged);
+        EXPECT_EQ(Text(c.dialog, c.valueLabel), std::to_string(c.expected));
+        Click(c.dialog, "Button3");   // CLOSE
+        EXPECT_FALSE(IsWindowVisible(window->Dialog(c.dialog)));
+    }
+}
+
+TEST_F(Win32WindowTest, DialogsAreModelessAndCloseThroughTheController)
+{
+    Open(Config({}));
+    Click("Form1", "Button4");
+    HWND throttles = FindWindowW(kFormWindowClass, L"Throttle Calibration");
+    ASSERT_NE(throttles, nullptr);
+    EXPECT_TRUE(IsWindowVisible(throttles));
+    EXPECT_TRUE(IsWindowEnabled(window->Handle()));
+
+    // The main window keeps working while a dialog is open.
+    Click("Form1", "Button1");
+    Click("Form1", "Button5");
+    EXPECT_TRUE(IsWindowVisible(window->Dialog("Form4")));
+    EXPECT_TRUE(IsWindowVisible(window->Dialog("Form3")));
+    Select("mode", 1);
+    EXPECT_EQ(Form().mode.ItemIndex, 1);
+
+    // CLOSE, the frame's close and Escape all hide a dialog through the
+    // controller.
+    Click("Form2", "Button3");
+    EXPECT_FALSE(Form().Form2.Visible);
+    EXPECT_FALSE(IsWindowVisible(throttles));
+    SendMessageW(window->Dialog("Form4"), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(Form().Form4.Visible);
+    EXPECT_FALSE(IsWindowVisible(window->Dialog("Form4")));
+    MSG escape{Item("Form3", "Button1"), WM_KEYDOWN, VK_ESCAPE, 0, 0, {}};
+    EXPECT_TRUE(window->TranslateDialogMessage(escape));
+    EXPECT_FALSE(Form().Form3.Visible);
+    EXPECT_FALSE(IsWindowVisible(window->Dialog("Form3")));
+    EXPECT_TRUE(IsWindowVisible(window->Handle()));
+
+    // The dialogs stay until the main window goes; shown again, they come
+    // back where they were.
+    Click("Form1", "Button4");
+    EXPECT_TRUE(IsWindowVisible(throttles));
+}
+
+// ---------------------------------------------------------------- test panel
+
+std::string ThrottleTwoCalibrated()
+{
+    return Config({{"THROTTLES", "THROTTLE_2_IDLE", "100"}, {"THROTTLES", "THROTTLE_2_FULL", "900"}});
+}
+
+TEST_F(Win32WindowTest, ASliderMovedInTestFsReachesTheLeverHandler)
+{
+    // What a raw reading of 500 on main-card input 1 gives.
+    Rig reference;
+    reference.Start(ThrottleTwoCalibrated());
+    reference.form->PhidgetInterfaceKit2SensorChange(1, 500);
+    const int16_t expected = reference.form->throttle_out_2;
+    ASSERT_NE(expected, 0);
+    reference.form->FormDestroy();
+
+    Open(ThrottleTwoCalibrated());
+    // In AUTOMATIC a moved slider computes nothing.
+    Drag("TrackBar2", 500);
+    EXPECT_EQ(Form().throttle_out_2, 0);
+
+    Drag("TrackBar2", 0);
+    Select("mode", 1);
+    ASSERT_EQ(Form().mode.ItemIndex, 1);
+    EXPECT_EQ(SendMessageW(Radio("mode", 1), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(SendMessageW(Radio("mode", 0), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    Drag("TrackBar2", 500);
+    EXPECT_EQ(Form().TrackBar(2).Position, 500);
+    EXPECT_EQ(Form().throttle_out_2, expected);
+    EXPECT_EQ(Text("Form1", "Label2"), "500");
+
+    // A notification without a move (the end of a drag) runs nothing again.
+    Form().throttle_out_2 = 0;
+    SendMessageW(window->Handle(), WM_HSCROLL, TB_ENDTRACK, reinterpret_cast<LPARAM>(Item("Form1", "TrackBar2")));
+    EXPECT_EQ(Form().throttle_out_2, 0);
+}
+
+TEST_F(Win32WindowTest, The747ShowsTheControlsOfLevers3And4)
+{
+    Open(Config({}));
+    const char* const levers34[] = {"TrackBar3", "TrackBar4", "TrackBar7", "TrackBar8", "Label11", "Label12",
+                                    "Label15",   "Label16",   "Label3",    "Label4",    "Label7",  "Label8",
+                                    "Label24",   "Label25",   "Label28",   "Label29",   "Label64", "Label65",
+                                    "Label72",   "Label73"};
+    for (const char* name : levers34)
+        EXPECT_FALSE(Shown("Form1", name)) << name << " on the 777";
+    EXPECT_TRUE(Shown("Form1", "TrackBar2"));
+
+    Select("aircraft_type", 2);
+    EXPECT_EQ(Form().aircraft_type.ItemIndex, 2);
+    EXPECT_TRUE(Form().ConfigChanged);
+    for (const char* name : levers34)
+        EXPECT_TRUE(Shown("Form1", name)) << name << " on the 747";
+
+    Select("aircraft_type", 1);
+    for (const char* name : levers34)
+        EXPECT_FALSE(Shown("Form1", name)) << name << " on the 737";
+}
+
+// ---------------------------------------------------------------- refresh
+
+TEST_F(Win32WindowTest, ARefreshShowsTheModelsAndIsNeverTakenForAUserAction)
+{
+    Open(Config({}));
+    ASSERT_FALSE(Form().ConfigChanged);
+    // Labels show their design text until a handler writes them.
+    EXPECT_EQ(Text("Form1", "Label11"), "Throttle 3");
+    EXPECT_EQ(Text("Form2", "Label9"), "Throttle 1");
+    // Changes a handler makes, each of which would be an action if the
+    // controls echoed them back.
+    Form().mode.ItemIndex = 1;
+    Form().aircraft_type.ItemIndex = 2;
+    Form().TrackBar(1).Position = 300;
+    Form().UpDown2.Position = 7;
+    Form().p_pid_p.Text = "42";
+    Form().manual_override.Checked = true;
+    Form().StatusBar1.SimpleText = "Bridge connected";
+    Form().Form2.Label(9).Caption = "512";
+    window->Refresh();
+    EXPECT_EQ(Text("Form2", "Label9"), "512");
+
+    EXPECT_EQ(SendMessageW(Radio("mode", 1), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(SendMessageW(Radio("mode", 0), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    EXPECT_EQ(SendMessageW(Radio("aircraft_type", 2), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(SendMessageW(Item("Form1", "TrackBar1"), TBM_GETPOS, 0, 0), 300);
+    EXPECT_EQ(SendMessageW(Item("Form1", "UpDown2"), UDM_GETPOS32, 0, 0), 7);
+    EXPECT_EQ(Text("Form1", "p_pid_p"), "42");
+    EXPECT_EQ(SendMessageW(Item("Form1", "manual_override"), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(Text("Form1", "StatusBar1"), "Bridge connected");
+    EXPECT_FALSE(Form().ConfigChanged);
+    EXPECT_EQ(Form().throttle_out_1, 0);
+    EXPECT_EQ(Form().p_pid_p.Text, "42");
+    EXPECT_EQ(Form().cfg.TRIM_NULL_ZONE, 0.04);
+
+    // The refresh timer does the same without being asked.
+    Form().Label(59).Caption = "RETRACT";
+    SendMessageW(window->Handle(), WM_TIMER, 1, 0);
+    EXPECT_EQ(Text("Form1", "Label59"), "RETRACT");
+}
+
+TEST_F(Win32WindowTest, TuningControlsForwardTheUsersChanges)
+{
+    Open(Config({}));
+    HWND nullZone = Item("Form1", "UpDown2");
+    ASSERT_EQ(SendMessageW(nullZone, UDM_GETPOS32, 0, 0), 4);
+    // The number box beside the arrows shows the position.
+    HWND box = GetDlgItem(window->Handle(), UpDownBuddyId(ControlId(MainWindowLayout(), "UpDown2")));
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(WindowTextUtf8(box), "4");
+
+    // A click on the up arrow: the position steps, the form is told.
+    SendMessageW(nullZone, UDM_SETPOS32, 0, 5);
+    SendMessageW(window->Handle(), WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 5), reinterpret_cast<LPARAM>(nullZone));
+    EXPECT_EQ(Form().UpDown2.Position, 5);
+    EXPECT_DOUBLE_EQ(Form().cfg.TRIM_NULL_ZONE, 0.05);
+    EXPECT_TRUE(Form().ConfigChanged);
+    EXPECT_EQ(Text("Form1", "Label41"), "0.05");
+
+    // The up arrow key in the number box steps by the up-down's step.
+    HWND delay = Item("Form1", "UpDown3");
+    HWND delayBox = GetDlgItem(window->Handle(), UpDownBuddyId(ControlId(MainWindowLayout(), "UpDown3")));
+    const int before = Form().UpDown3.Position;
+    SendMessageW(delayBox, WM_KEYDOWN, VK_UP, 0);
+    SendMessageW(delayBox, WM_KEYUP, VK_UP, 0);
+    EXPECT_EQ(Form().UpDown3.Position, before + 100);
+    EXPECT_EQ(SendMessageW(delay, UDM_GETPOS32, 0, 0), before + 100);
+
+    // Typing in a PID box: every change of its text.
+    SetWindowTextW(Item("Form1", "p_pid_d"), L"abc");
+    EXPECT_EQ(Form().p_pid_d.Text, "abc");
+    // Text the controller refuses does not stay.
+    SetWindowTextW(Item("Form1", "p_pid_d"), std::wstring(300, L'9').c_str());
+    EXPECT_EQ(Form().p_pid_d.Text, "abc");
+    EXPECT_EQ(Text("Form1", "p_pid_d"), "abc");
+
+    // The check box.
+    ASSERT_FALSE(Form().manual_override.Checked);
+    SendMessageW(Item("Form1", "manual_override"), BM_CLICK, 0, 0);
+    EXPECT_TRUE(Form().manual_override.Checked);
+}
+
+TEST_F(Win32WindowTest, TabMovesThroughTheControlsThatTakeInput)
+{
+    Open(Config({}));
+    HWND deploy = Item("Form1", "Button7");
+    SetFocus(deploy);
+    ASSERT_EQ(GetFocus(), deploy);
+    MSG tab{deploy, WM_KEYDOWN, VK_TAB, 0, 0, {}};
+    EXPECT_TRUE(window->TranslateDialogMessage(tab));
+    EXPECT_EQ(GetFocus(), Item("Form1", "Button8"));
+    // Not ours: left to the host.
+    MSG other{nullptr, WM_KEYDOWN, VK_TAB, 0, 0, {}};
+    EXPECT_FALSE(window->TranslateDialogMessage(other));
+}
+
+// ---------------------------------------------------------------- the log
+
+TEST_F(Win32WindowTest, TheLogFollowsTheNewestLineUnlessScrolledBack)
+{
+    Open(Config({}));
+    HWND memo = Item("Form1", "Memo1");
+    for (int i = 0; i < 300; ++i)
+        Form().Log("line " + std::to_string(i));
+    window->Refresh();
+    const std::string text = Text("Form1", "Memo1");
+    EXPECT_TRUE(text.ends_with("line 299")) << text.substr(text.size() > 40 ? text.size() - 40 : 0);
+    EXPECT_EQ(SendMessageW(memo, EM_GETLINECOUNT, 0, 0), LRESULT(Form().Memo1.Lines().size()));
+    const LRESULT bottom = SendMessageW(memo, EM_GETFIRSTVISIBLELINE, 0, 0);
+    EXPECT_GT(bottom, 200);
+
+    // Scrolled back by the user: new lines do not pull the view away.
+    SendMessageW(memo, WM_VSCROLL, SB_TOP, 0);
+    ASSERT_EQ(SendMessageW(memo, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+    Form().Log("one more");
+    window->Refresh();
+    EXPECT_EQ(SendMessageW(memo, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+    EXPECT_TRUE(Text("Form1", "Memo1").ends_with("one more"));
+    // Back at the end, it follows again.
+    SendMessageW(memo, WM_VSCROLL, SB_BOTTOM, 0);
+    Form().Log("and another");
+    window->Refresh();
+    EXPECT_GT(SendMessageW(memo, EM_GETFIRSTVISIBLELINE, 0, 0), bottom);
+}
+
+TEST_F(Win32WindowTest, TheLogKeepsTheNewestLinesOnlyAndRedrawsWhenCleared)
+{
+    Open(Config({}));
+    HWND memo = Item("Form1", "Memo1");
+    for (std::size_t i = 0; i < MemoModel::kMaxLines + 20; ++i)
+        Form().Log("entry " + std::to_string(i));
+    window->Refresh();
+    // Fewer than the model keeps, added one refresh at a time.
+    for (int i = 0; i < 3; ++i) {
+        Form().Log("late " + std::to_string(i));
+        window->Refresh();
+    }
+    EXPECT_EQ(SendMessageW(memo, EM_GETLINECOUNT, 0, 0), LRESULT(MemoModel::kMaxLines));
+    EXPECT_TRUE(Text("Form1", "Memo1").ends_with("late 2"));
+
+    Form().Memo1.Clear();
+    Form().Log("fresh");
+    window->Refresh();
+    EXPECT_EQ(SendMessageW(memo, EM_GETLINECOUNT, 0, 0), 1);
+    EXPECT_TRUE(Text("Form1", "Memo1").ends_with("fresh"));
+}
+
+// ---------------------------------------------------------------- the window
+
+RECT PlaceIn(HWND form, HWND control)
+{
+    RECT r{};
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+TEST_F(Win32WindowTest, AWiderWindowStretchesTheSlidersAndTheLogAndMovesTheRightColumn)
+{
+    Open(Config({}));
+    const FormDesign& design = MainWindowLayout();
+    Win32FormRenderer* renderer = window->Renderer("Form1");
+    ASSERT_NE(renderer, nullptr);
+    auto place = [&](const char* name) { return PlaceIn(window->Handle(), Item("Form1", name)); };
+    const char* const names[] = {"Memo1", "TrackBar1", "Button10", "StatusBar1", "Label2", "Button4", "UpDown2"};
+
+    renderer->Layout(design.width, design.height);
+    std::vector<RECT> before;
+    for (const char* name : names)
+        before.push_back(place(name));
+    // At design size every control is where the description puts it.
+    EXPECT_EQ(before[2].left, 994);
+    EXPECT_EQ(before[2].top, 592);
+    EXPECT_EQ(before[3].top, 640);
+
+    renderer->Layout(design.width + 200, design.height + 160);
+    struct Expected {
+        int dx, dy, dw, dh;
+    };
+    const Expected expected[] = {
+        {0, 0, 200, 160},     // the log: anchored all round, in a panel anchored all round
+        {0, 0, 200, 0},       // a slider: stretches with its panel
+        {200, 160, 0, 0},     // Save Config: to the bottom right
+        {0, 160, 200, 0},     // the status bar: along the bottom
+        {200, 0, 0, 0},       // a raw value: right-anchored in its panel
+        {200, 0, 0, 0},       // a panel on the right
+        {200, 0, 0, 0},       // an up-down in a panel on the right
+    };
+    for (std::size_t i = 0; i < std::size(names); ++i) {
+        const RECT b = before[i], a = place(names[i]);
+        EXPECT_EQ(a.left - b.left, expected[i].dx) << names[i];
+        EXPECT_EQ(a.top - b.top, expected[i].dy) << names[i];
+        EXPECT_EQ((a.right - a.left) - (b.right - b.left), expected[i].dw) << names[i];
+        EXPECT_EQ((a.bottom - a.top) - (b.bottom - b.top), expected[i].dh) << names[i];
+    }
+}
+
+TEST_F(Win32WindowTest, AWindowSmallerThanItsDesignScrolls)
+{
+    Open(Config({}));
+    HWND main = window->Handle();
+    SetWindowPos(main, nullptr, 0, 0, 700, 420, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT client{};
+    GetClientRect(main, &client);
+    ASSERT_LT(client.right, MainWindowLayout().width);
+    ASSERT_LT(client.bottom, MainWindowLayout().height);
+
+    SendMessageW(main, WM_HSCROLL, SB_RIGHT, 0);
+    SendMessageW(main, WM_VSCROLL, SB_BOTTOM, 0);
+    // Scrolled to the end: the design's bottom right corner is the client
+    // area's.
+    const RECT status = PlaceIn(main, Item("Form1", "StatusBar1"));
+    EXPECT_EQ(status.bottom, client.bottom);
+    EXPECT_EQ(status.right, client.right);
+    const RECT save = PlaceIn(main, Item("Form1", "Button10"));
+    EXPECT_EQ(save.left, 994 - GetScrollPos(main, SB_HORZ));
+    EXPECT_EQ(save.top, 592 - GetScrollPos(main, SB_VERT));
+
+    SendMessageW(main, WM_HSCROLL, SB_LEFT, 0);
+    SendMessageW(main, WM_VSCROLL, SB_TOP, 0);
+    const RECT back = PlaceIn(main, Item("Form1", "Button10"));
+    EXPECT_EQ(back.left, 994);
+    EXPECT_EQ(back.top, 592);
+}
+
+TEST_F(Win32WindowTest, ClosingTheMainWindowAsksTheController)
+{
+    Open(Config({}));
+    bool closed = false;
+    window->onClosed = [&] { closed = true; };
+    HWND main = window->Handle();
+
+    // A setting changed on screen: the save question; Cancel keeps the
+    // window.
+    Form().ConfigChanged = true;
+    rig.dialogs.answers.push_back(DialogAnswer::Cancel);
+    SendMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(rig.dialogs.questions.size(), 1u);
+    EXPECT_TRUE(IsWindow(main));
+    EXPECT_FALSE(closed);
+
+    // "No": the window goes, and with it the dialogs.
+    Click("Form1", "Button4");
+    HWND dialog = window->Dialog("Form2");
+    rig.dialogs.answers.push_back(DialogAnswer::No);
+    EXPECT_TRUE(window->Close());
+    EXPECT_TRUE(closed);
+    EXPECT_FALSE(IsWindow(main));
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(window->Handle(), nullptr);
+    EXPECT_EQ(FindWindowW(kFormWindowClass, nullptr), nullptr);
+    // Nothing left to refresh or close.
+    window->Refresh();
+    EXPECT_FALSE(window->Close());
+}
+
+} // namespace
+} // namespace zrk::test
