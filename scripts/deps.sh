@@ -7,12 +7,12 @@ pkgs=(cmake g++ make qt6-base-dev libgtest-dev libgmock-dev googletest libbenchm
 if [ "$what" = test ]; then
   # The Windows program is 32-bit: i686 compilers, and 32-bit wine (from
   # Debian's i386 architecture) to run its tests. The 64-bit ones serve
-  # ZRK_WIN_BITS=64 scripts/test-windows.sh.
+  # ZRK_WIN_BITS=64 scripts/test-windows.sh. nsis builds the Windows installer.
   pkgs+=(clang libclang-rt-14-dev mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-    wine wine64 wine32:i386)
+    wine wine64 wine32:i386 nsis)
 fi
 # The README's pictures of the window are taken on a virtual X display.
-screenshot_pkgs=(xvfb xauth fonts-dejavu-core)
+screenshot_pkgs=(xvfb xauth fonts-dejavu-core x11-utils x11-apps imagemagick)
 if [ "$what" = screenshots ]; then
   pkgs+=("${screenshot_pkgs[@]}")
 fi

@@ -61,3 +61,36 @@ trap 'wineserver -k || true' EXIT
 # they cannot keep ctest waiting for the end of a test's output.
 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 (cd "$dir" && ctest --output-on-failure -j"$(nproc)")
+
+# The Windows package is built on every run, so that it never rots: the zip
+# must hold the program just tested, and the installer, run silently in the
+# prefix, must put the same files in place.
+if [ "$bits" = 32 ]; then
+  "$root/scripts/package-windows.sh" "$dir" "$dir/package"
+  version=$(sed -n 's/^project([^ ]* VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+  name="zrk-tq-$version-win32"
+  python3 - "$dir/package/$name.zip" "$name" "$dir/zrk-tq.exe" <<'PY'
+import sys, zipfile
+path, name, exe = sys.argv[1:4]
+with zipfile.ZipFile(path) as z:
+    names = sorted(z.namelist())
+    want = sorted(name + "/" + f for f in ("zrk-tq.exe", "README.txt", "LICENSE.txt"))
+    assert names == want, f"{path} holds {names}, not {want}"
+    assert z.read(name + "/zrk-tq.exe") == open(exe, "rb").read(), "the zip's exe is not the one built"
+    readme = z.read(name + "/README.txt").decode("ascii")
+    assert name.split("-")[2] in readme and "NET_BRIDGE" in readme and "\r\n" in readme, "README.txt"
+print(f"package-windows: {path} holds the program, README.txt and LICENSE.txt")
+PY
+  setup="$dir/package/$name-setup.exe"
+  if [ -f "$setup" ]; then
+    target="$WINEPREFIX/drive_c/zrk-tq-install-test"
+    rm -rf "$target"
+    # wine returns when the installer's process has ended.
+    wine "$setup" /S '/D=C:\zrk-tq-install-test' </dev/null >/dev/null 2>&1
+    for f in zrk-tq.exe README.txt LICENSE.txt uninstall.exe; do
+      [ -f "$target/$f" ] || { echo "package-windows: the installer did not install $f" >&2; exit 1; }
+    done
+    cmp -s "$target/zrk-tq.exe" "$dir/zrk-tq.exe" || { echo "package-windows: the installer's exe differs" >&2; exit 1; }
+    echo "package-windows: $setup installs the program"
+  fi
+fi
