@@ -12,6 +12,7 @@
 #include "app/VirtualProcessEnv.h"
 #include "app/demo/CycleStats.h"
 #include "app/demo/DemoCockpit.h"
+#include "app/demo/DemoHost.h"
 #include "bridge/UpdateRecord.h"
 #include "bridge/VirtualBridgeSocket.h"
 #include "config/MemoryFileSystem.h"
@@ -256,6 +257,46 @@ TEST(DemoCockpit, SwitchesReachTheBridge)
     EXPECT_FALSE(rig.cockpit.ToggleSwitch("no such switch"));
     rig.RunTo(3);
     EXPECT_EQ(rig.cockpit.BridgeMessages().back(), "ENGINE_L_FUEL_CONTROL_SWITCH=0");
+}
+
+// What the hosts do around the cockpit: the built-in bridge's messages all
+// reach the cockpit, and only changes are printed; the cockpit steps on the
+// real clock without jumping over a stall; early log lines wait for the log.
+TEST(DemoHost, BridgeMessagesStepsAndEarlyLog)
+{
+    DemoRig rig;
+    std::vector<std::string> printed;
+    DemoBridgeReceiver receive(rig.cockpit, [&](const std::string& line) { printed.push_back(line); });
+    const std::size_t before = rig.cockpit.BridgeMessages().size();
+    for (const char* m : {"ZRK_TEST_A=1", "ZRK_TEST_A=1", "ZRK_TEST_B=2", "ZRK_TEST_A=2", "ZRK_TEST_B=2"})
+        receive(m);
+    EXPECT_EQ(rig.cockpit.BridgeMessages().size() - before, 5u);
+    EXPECT_EQ(printed, (std::vector<std::string>{"Bridge received ZRK_TEST_A=1", "Bridge received ZRK_TEST_B=2",
+                                                 "Bridge received ZRK_TEST_A=2"}));
+
+    uint64_t now = 1000;
+    DemoStepper stepper(rig.cockpit, [&] { return now; });
+    const double t0 = rig.cockpit.Flight().TimeS();
+    now += 100;
+    stepper.Tick();
+    EXPECT_NEAR(rig.cockpit.Flight().TimeS() - t0, 0.1, 1e-6);
+    now += 60000;  // a stall of a minute counts as 250 ms
+    stepper.Tick();
+    EXPECT_NEAR(rig.cockpit.Flight().TimeS() - t0, 0.35, 1e-6);
+    stepper.Tick();  // no time passed: no step
+    EXPECT_NEAR(rig.cockpit.Flight().TimeS() - t0, 0.35, 1e-6);
+
+    EarlyLog early;
+    early("first line before the log");
+    early("second line before the log");
+    const std::size_t lines = rig.form->Memo1.TotalAdded();
+    early.Attach(*rig.form);
+    early("a line after");
+    ASSERT_EQ(rig.form->Memo1.TotalAdded() - lines, 3u);
+    const auto& all = rig.form->Memo1.Lines();
+    EXPECT_NE(all[all.size() - 3].find("first line before the log"), std::string::npos);
+    EXPECT_NE(all[all.size() - 2].find("second line before the log"), std::string::npos);
+    EXPECT_NE(all.back().find("a line after"), std::string::npos);
 }
 
 TEST(CycleStats, MedianP99AndMaximum)

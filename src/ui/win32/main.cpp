@@ -1,15 +1,13 @@
 // Program entry of the controller on Windows: the native window, or
 // headless. A GUI program (no console window of its own when started from
 // the desktop); started from a console it writes to that console.
-#include <algorithm>
 #include <chrono>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
-#include <map>
 #include <memory>
+#include <functional>
 #include <string>
-#include <vector>
 
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -22,6 +20,7 @@
 #include "app/TForm1.h"
 #include "app/VirtualProcessEnv.h"
 #include "app/demo/DemoCockpit.h"
+#include "app/demo/DemoHost.h"
 #include "boards/VirtualQuadrant.h"
 #include "platform/Platform.h"
 #include "platform/win32/WinsockBridgeSocket.h"
@@ -154,24 +153,11 @@ int main(int argc, char** argv)
             return 1;
         }
         cockpit = std::make_unique<zrk::DemoCockpit>(loop, clock);
-        zrk::DemoCockpit* c = cockpit.get();
-        // Headless, a message is printed when it differs from the last one
-        // of its name (the connection's heartbeat would drown the rest).
-        auto lastByName = std::make_shared<std::map<std::string, std::string>>();
-        builtInBridge =
-            std::make_unique<zrk::Win32BuiltInBridge>([c, headless, lastByName](const std::string& message) {
-                c->BridgeReceived(message);
-                if (!headless)
-                    return;
-                const std::string name = message.substr(0, message.find('='));
-                auto it = lastByName->find(name);
-                if (it != lastByName->end() && it->second == message)
-                    return;
-                if (lastByName->size() >= 256)
-                    lastByName->clear();
-                (*lastByName)[name] = message;
-                zrk::WriteStandardOutputLine("Bridge received " + message);
-            });
+        // Headless, the messages it receives are printed as well.
+        std::function<void(const std::string&)> print;
+        if (headless)
+            print = [](const std::string& line) { zrk::WriteStandardOutputLine(line); };
+        builtInBridge = std::make_unique<zrk::Win32BuiltInBridge>(zrk::DemoBridgeReceiver(*cockpit, print));
         bridgePort = builtInBridge->Listen(698);
         if (bridgePort == 0) {
             std::fprintf(stderr, "zrk-tq: the built-in bridge cannot listen on 127.0.0.1\n");
@@ -180,14 +166,8 @@ int main(int argc, char** argv)
     }
     // What is reported before the log exists waits for it; the log starts
     // during FormCreate.
-    zrk::TForm1* logForm = nullptr;
-    std::vector<std::string> earlyLog;
-    auto log = [&](const std::string& line) {
-        if (logForm)
-            logForm->Log(line);
-        else
-            earlyLog.push_back(line);
-    };
+    zrk::EarlyLog earlyLog;
+    auto log = [&earlyLog](const std::string& line) { earlyLog(line); };
     // The board maker's library when it loads, else virtual boards that
     // never attach.
     const std::unique_ptr<zrk::IBoardLibrary> boards =
@@ -216,30 +196,15 @@ int main(int argc, char** argv)
     }
 
     form.FormCreate();
-    logForm = &form;
-    for (const std::string& line : earlyLog)
-        form.Log(line);
-    earlyLog.clear();
+    earlyLog.Attach(form);
 
     // The cockpit's quadrant is wired from the settings just read, and runs
     // with the flight on a timer of its own, every 8 ms.
-    uint64_t demoLastMs = SteadyMs();
+    std::unique_ptr<zrk::DemoStepper> stepper;
     if (cockpit) {
-        const std::string error = cockpit->Wire(form);
-        if (!error.empty())
-            form.Log("Demo quadrant: " + error);
-        form.Log("Demo cockpit: settings in " + demoFolder + ", built-in bridge on 127.0.0.1:" +
-                 std::to_string(bridgePort));
-        cockpit->Flight().onPhase = [&form](const std::string& line) { form.Log(line); };
-        loop.Every(zrk::VirtualQuadrant::kStepMs, [&] {
-            const uint64_t now = SteadyMs();
-            // A stall (a suspended process, a modal loop elsewhere) is not
-            // made up for in one jump.
-            const uint64_t elapsed = std::min<uint64_t>(now - demoLastMs, 250);
-            demoLastMs = now;
-            if (elapsed > 0)
-                cockpit->Step(elapsed);
-        });
+        zrk::StartDemoCockpit(*cockpit, form, demoFolder, bridgePort);
+        stepper = std::make_unique<zrk::DemoStepper>(*cockpit, SteadyMs);
+        loop.Every(zrk::VirtualQuadrant::kStepMs, [&stepper] { stepper->Tick(); });
     }
 
     bool closed = false;
