@@ -23,6 +23,37 @@
 namespace zrk::test {
 namespace {
 
+struct WindowSearch {
+    const wchar_t* className;
+    const wchar_t* title;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK MatchOwnWindow(HWND w, LPARAM param)
+{
+    auto& s = *reinterpret_cast<WindowSearch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    wchar_t text[256] = {};
+    wchar_t cls[256] = {};
+    GetClassNameW(w, cls, 256);
+    GetWindowTextW(w, text, 256);
+    if (pid != GetCurrentProcessId() || std::wstring(cls) != s.className || (s.title && std::wstring(text) != s.title))
+        return TRUE;
+    s.found = w;
+    return FALSE;
+}
+
+// A top-level window of this process with the given class and title (any
+// title when null). FindWindowW would also find the windows of other
+// programs, such as a zrk-tq.exe that another test runs beside this one.
+HWND FindOwnWindow(const wchar_t* className, const wchar_t* title)
+{
+    WindowSearch search{className, title};
+    EnumWindows(MatchOwnWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 class Win32WindowTest : public ::testing::Test {
 protected:
     void Open(const std::string& config)
@@ -141,9 +172,9 @@ TEST_F(Win32WindowTest, EveryControlOfEveryFormExistsWithItsIdAndKind)
 
     // The windows, by their class and title; the dialogs hidden and owned
     // by the main window.
-    EXPECT_EQ(FindWindowW(kFormWindowClass, Utf8ToWide(Form().Caption).c_str()), window->Handle());
+    EXPECT_EQ(FindOwnWindow(kFormWindowClass, Utf8ToWide(Form().Caption).c_str()), window->Handle());
     for (const FormDesign& d : DialogLayouts()) {
-        HWND dialog = FindWindowW(kFormWindowClass, Utf8ToWide(d.caption).c_str());
+        HWND dialog = FindOwnWindow(kFormWindowClass, Utf8ToWide(d.caption).c_str());
         EXPECT_EQ(dialog, window->Dialog(d.name)) << d.name;
         EXPECT_FALSE(IsWindowVisible(dialog)) << d.name;
         EXPECT_EQ(GetWindow(dialog, GW_OWNER), window->Handle()) << d.name;
@@ -233,7 +264,7 @@ TEST_F(Win32WindowTest, DialogsAreModelessAndCloseThroughTheController)
 {
     Open(Config({}));
     Click("Form1", "Button4");
-    HWND throttles = FindWindowW(kFormWindowClass, L"Throttle Calibration");
+    HWND throttles = FindOwnWindow(kFormWindowClass, L"Throttle Calibration");
     ASSERT_NE(throttles, nullptr);
     EXPECT_TRUE(IsWindowVisible(throttles));
     EXPECT_TRUE(IsWindowEnabled(window->Handle()));
@@ -576,7 +607,7 @@ TEST_F(Win32WindowTest, ClosingTheMainWindowAsksTheController)
     EXPECT_FALSE(IsWindow(main));
     EXPECT_FALSE(IsWindow(dialog));
     EXPECT_EQ(window->Handle(), nullptr);
-    EXPECT_EQ(FindWindowW(kFormWindowClass, nullptr), nullptr);
+    EXPECT_EQ(FindOwnWindow(kFormWindowClass, nullptr), nullptr);
     // Nothing left to refresh or close.
     window->Refresh();
     EXPECT_FALSE(window->Close());
