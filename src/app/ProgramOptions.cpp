@@ -1,6 +1,5 @@
 #include "app/ProgramOptions.h"
 
-#include <chrono>
 #include <cstdio>
 
 #include "app/TForm1.h"
@@ -122,11 +121,7 @@ CycleStatsSink::CycleStatsSink(ITimerSink& inner, std::function<uint64_t()> nowU
     : inner_(inner), nowUs_(std::move(nowUs))
 {
     if (!nowUs_)
-        nowUs_ = [] {
-            return uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(
-                                std::chrono::steady_clock::now().time_since_epoch())
-                                .count());
-        };
+        nowUs_ = SteadyClockUs;
 }
 
 void CycleStatsSink::OnTimer(TimerId id)

@@ -5,7 +5,6 @@
 #include <QLocale>
 #include <QTimer>
 #include <QWidget>
-#include <chrono>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -97,13 +96,6 @@ std::unique_ptr<QCoreApplication> OpenWindowSystem(int& argc, char** argv)
     }
     g_held.clear();
     return app;
-}
-
-uint64_t SteadyMs()
-{
-    return uint64_t(
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-            .count());
 }
 
 } // namespace
@@ -229,7 +221,7 @@ int main(int argc, char** argv)
     std::unique_ptr<zrk::DemoStepper> stepper;
     if (cockpit) {
         zrk::StartDemoCockpit(*cockpit, form, demoFolder, bridgePort);
-        stepper = std::make_unique<zrk::DemoStepper>(*cockpit, SteadyMs);
+        stepper = std::make_unique<zrk::DemoStepper>(*cockpit);
         demoStep.setTimerType(Qt::PreciseTimer);
         QObject::connect(&demoStep, &QTimer::timeout, [&stepper] { stepper->Tick(); });
         demoStep.start(int(zrk::VirtualQuadrant::kStepMs));

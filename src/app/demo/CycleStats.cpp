@@ -1,6 +1,7 @@
 #include "app/demo/CycleStats.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 
@@ -46,6 +47,13 @@ std::string CycleStats::Report(const std::string& name) const
     };
     return name + " period over " + std::to_string(count_) + " cycles: median " + ms(QuantileMs(0.5)) +
            " ms, p99 " + ms(QuantileMs(0.99)) + " ms, max " + ms(MaxMs()) + " ms";
+}
+
+uint64_t SteadyClockUs()
+{
+    return uint64_t(
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count());
 }
 
 } // namespace zrk

@@ -35,4 +35,8 @@ private:
     bool started_ = false;
 };
 
+// The process's monotonic clock in microseconds, for the hosts' measures
+// taken on real time.
+uint64_t SteadyClockUs();
+
 } // namespace zrk

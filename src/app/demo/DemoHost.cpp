@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/TForm1.h"
+#include "app/demo/CycleStats.h"
 #include "app/demo/DemoCockpit.h"
 
 namespace zrk {
@@ -32,8 +33,11 @@ void StartDemoCockpit(DemoCockpit& cockpit, TForm1& form, const std::string& fol
 }
 
 DemoStepper::DemoStepper(DemoCockpit& cockpit, std::function<uint64_t()> nowMs)
-    : cockpit_(cockpit), nowMs_(std::move(nowMs)), lastMs_(nowMs_())
+    : cockpit_(cockpit), nowMs_(std::move(nowMs))
 {
+    if (!nowMs_)
+        nowMs_ = [] { return SteadyClockUs() / 1000; };
+    lastMs_ = nowMs_();
 }
 
 void DemoStepper::Tick()

@@ -38,18 +38,19 @@ private:
 void StartDemoCockpit(DemoCockpit& cockpit, TForm1& form, const std::string& folder, uint16_t bridgePort);
 
 // Steps the cockpit by the real time passed since its last step, read from
-// `nowMs` (a monotonic clock in milliseconds). A stall (a suspended process,
+// `nowMs` (a monotonic clock in milliseconds; the steady clock unless
+// given). A stall (a suspended process,
 // a modal loop elsewhere) is not made up for in one jump: one step covers
 // 250 ms at most.
 class DemoStepper {
 public:
-    DemoStepper(DemoCockpit& cockpit, std::function<uint64_t()> nowMs);
+    explicit DemoStepper(DemoCockpit& cockpit, std::function<uint64_t()> nowMs = {});
     void Tick();
 
 private:
     DemoCockpit& cockpit_;
     std::function<uint64_t()> nowMs_;
-    uint64_t lastMs_;
+    uint64_t lastMs_ = 0;
 };
 
 // Lines reported before the controller's log exists (by the board library

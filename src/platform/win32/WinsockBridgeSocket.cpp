@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <climits>
 
+#include "platform/win32/Win32MessageWindow.h"
+
 namespace zrk {
 
 namespace {
@@ -44,7 +46,7 @@ void Raise(const Fn& fn, Args... args)
 struct WinsockBridgeSocketWindow {
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     {
-        auto* self = reinterpret_cast<WinsockBridgeSocket*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        auto* self = MessageWindowOwner<WinsockBridgeSocket>(window);
         if (self != nullptr && message >= WM_APP) {
             // Nothing may touch the window or the object after this: a
             // callback may have destroyed both.
@@ -53,46 +55,21 @@ struct WinsockBridgeSocketWindow {
         }
         return DefWindowProcW(window, message, wParam, lParam);
     }
-
-    static bool RegisterClassOnce()
-    {
-        static const bool registered = [] {
-            WNDCLASSEXW wc{};
-            wc.cbSize = sizeof wc;
-            wc.lpfnWndProc = &Procedure;
-            wc.hInstance = GetModuleHandleW(nullptr);
-            wc.lpszClassName = kWindowClass;
-            return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-        }();
-        return registered;
-    }
 };
 
 WinsockBridgeSocket::WinsockBridgeSocket() : socket_(INVALID_SOCKET)
 {
     WSADATA data;
     winsockStarted_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    if (!WinsockBridgeSocketWindow::RegisterClassOnce())
-        return;
-    HWND window = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  GetModuleHandleW(nullptr), nullptr);
-    if (window == nullptr)
-        return;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    window_ = window;
+    window_ = CreateMessageWindow(kWindowClass, &WinsockBridgeSocketWindow::Procedure, this);
 }
 
 WinsockBridgeSocket::~WinsockBridgeSocket()
 {
     *alive_ = false;
     Drop();
-    if (window_ != nullptr) {
-        // Messages still queued for the window are discarded with it.
-        HWND window = static_cast<HWND>(window_);
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        DestroyWindow(window);
-        window_ = nullptr;
-    }
+    DestroyMessageWindow(static_cast<HWND>(window_));
+    window_ = nullptr;
     if (winsockStarted_)
         WSACleanup();
 }

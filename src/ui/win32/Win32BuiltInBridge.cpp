@@ -10,6 +10,8 @@
 #include <climits>
 #include <utility>
 
+#include "platform/win32/Win32MessageWindow.h"
+
 namespace zrk {
 
 namespace {
@@ -24,7 +26,7 @@ const wchar_t kWindowClass[] = L"ZrkBuiltInBridge";
 struct Win32BuiltInBridgeWindow {
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     {
-        auto* self = reinterpret_cast<Win32BuiltInBridge*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        auto* self = MessageWindowOwner<Win32BuiltInBridge>(window);
         if (self != nullptr && message >= WM_APP) {
             // Nothing may touch the window after this: the callback may
             // have destroyed it with the bridge.
@@ -33,19 +35,6 @@ struct Win32BuiltInBridgeWindow {
         }
         return DefWindowProcW(window, message, wParam, lParam);
     }
-
-    static bool RegisterClassOnce()
-    {
-        static const bool registered = [] {
-            WNDCLASSEXW wc{};
-            wc.cbSize = sizeof wc;
-            wc.lpfnWndProc = &Procedure;
-            wc.hInstance = GetModuleHandleW(nullptr);
-            wc.lpszClassName = kWindowClass;
-            return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-        }();
-        return registered;
-    }
 };
 
 Win32BuiltInBridge::Win32BuiltInBridge(std::function<void(const std::string&)> onMessage)
@@ -53,14 +42,7 @@ Win32BuiltInBridge::Win32BuiltInBridge(std::function<void(const std::string&)> o
 {
     WSADATA data;
     winsockStarted_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    if (!Win32BuiltInBridgeWindow::RegisterClassOnce())
-        return;
-    HWND window = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  GetModuleHandleW(nullptr), nullptr);
-    if (window == nullptr)
-        return;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    window_ = window;
+    window_ = CreateMessageWindow(kWindowClass, &Win32BuiltInBridgeWindow::Procedure, this);
 }
 
 Win32BuiltInBridge::~Win32BuiltInBridge()
@@ -70,11 +52,7 @@ Win32BuiltInBridge::~Win32BuiltInBridge()
         Drop(connections_.back().socket);
     if (listener_ != INVALID_SOCKET)
         closesocket(static_cast<SOCKET>(listener_));
-    if (window_ != nullptr) {
-        HWND window = static_cast<HWND>(window_);
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        DestroyWindow(window);
-    }
+    DestroyMessageWindow(static_cast<HWND>(window_));
     if (winsockStarted_)
         WSACleanup();
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <mmsystem.h>
 
+#include "platform/win32/Win32MessageWindow.h"
 #include "ui/win32/Win32Text.h"
 
 namespace zrk {
@@ -29,15 +30,7 @@ Win32EventLoop::Win32EventLoop()
         slots_[i].loop = this;
         slots_[i].index = i;
     }
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &Win32EventLoop::WindowProc;
-    wc.hInstance = instance;
-    wc.lpszClassName = kLoopWindowClass;
-    // Registered once per process; a second loop (in the tests) finds it.
-    RegisterClassExW(&wc);
-    window_ = CreateWindowExW(0, kLoopWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, this);
+    window_ = CreateMessageWindow(kLoopWindowClass, &Win32EventLoop::WindowProc, this);
     // 1 ms timer resolution while the loop lives.
     highResolution_ = timeBeginPeriod(1) == TIMERR_NOERROR;
 }
@@ -47,19 +40,12 @@ Win32EventLoop::~Win32EventLoop()
     StopAllTimers();
     if (highResolution_)
         timeEndPeriod(1);
-    if (window_) {
-        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-        DestroyWindow(window_);
-    }
+    DestroyMessageWindow(window_);
 }
 
 LRESULT CALLBACK Win32EventLoop::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* loop = reinterpret_cast<Win32EventLoop*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    auto* loop = MessageWindowOwner<Win32EventLoop>(hwnd);
     if (loop) {
         switch (message) {
         case kTickMessage:

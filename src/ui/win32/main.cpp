@@ -1,7 +1,6 @@
 // Program entry of the controller on Windows: the native window, or
 // headless. A GUI program (no console window of its own when started from
 // the desktop); started from a console it writes to that console.
-#include <chrono>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
@@ -75,13 +74,6 @@ BOOL WINAPI OnConsoleControl(DWORD event)
     default:
         return FALSE;
     }
-}
-
-uint64_t SteadyMs()
-{
-    return uint64_t(
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-            .count());
 }
 
 } // namespace
@@ -203,7 +195,7 @@ int main(int argc, char** argv)
     std::unique_ptr<zrk::DemoStepper> stepper;
     if (cockpit) {
         zrk::StartDemoCockpit(*cockpit, form, demoFolder, bridgePort);
-        stepper = std::make_unique<zrk::DemoStepper>(*cockpit, SteadyMs);
+        stepper = std::make_unique<zrk::DemoStepper>(*cockpit);
         loop.Every(zrk::VirtualQuadrant::kStepMs, [&stepper] { stepper->Tick(); });
     }
 
