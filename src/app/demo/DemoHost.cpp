@@ -14,12 +14,13 @@ void DemoBridgeReceiver::operator()(const std::string& message)
     if (!print_)
         return;
     const std::string name = message.substr(0, message.find('='));
-    auto it = lastByName_.find(name);
-    if (it != lastByName_.end() && it->second == message)
+    std::map<std::string, std::string>& last = *lastByName_;
+    auto it = last.find(name);
+    if (it != last.end() && it->second == message)
         return;
-    if (lastByName_.size() >= 256)
-        lastByName_.clear();
-    lastByName_[name] = message;
+    if (last.size() >= 256)
+        last.clear();
+    last[name] = message;
     print_("Bridge received " + message);
 }
 

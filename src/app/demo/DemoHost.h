@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,8 @@ class TForm1;
 // The built-in bridge's receiver: every message goes to the cockpit; when
 // `print` is given (headless), a message is also printed through it when it
 // differs from the last one of its name, so that the connection's heartbeat
-// does not drown the rest. At most 256 names are remembered.
+// does not drown the rest. At most 256 names are remembered. Copies share
+// what was printed: a bridge may call its receiver through a copy.
 class DemoBridgeReceiver {
 public:
     DemoBridgeReceiver(DemoCockpit& cockpit, std::function<void(const std::string&)> print)
@@ -29,7 +31,8 @@ public:
 private:
     DemoCockpit& cockpit_;
     std::function<void(const std::string&)> print_;
-    std::map<std::string, std::string> lastByName_;
+    std::shared_ptr<std::map<std::string, std::string>> lastByName_ =
+        std::make_shared<std::map<std::string, std::string>>();
 };
 
 // After FormCreate: wires the cockpit's quadrant from the settings just read
