@@ -42,9 +42,8 @@ void StartDemoCockpit(DemoCockpit& cockpit, TForm1& form, const std::string& fol
 
 // Steps the cockpit by the real time passed since its last step, read from
 // `nowMs` (a monotonic clock in milliseconds; the steady clock unless
-// given). A stall (a suspended process,
-// a modal loop elsewhere) is not made up for in one jump: one step covers
-// 250 ms at most.
+// given). A stall (a suspended process, a modal loop elsewhere) is not made
+// up for in one jump: one step covers 250 ms at most.
 class DemoStepper {
 public:
     explicit DemoStepper(DemoCockpit& cockpit, std::function<uint64_t()> nowMs = {});
