@@ -58,8 +58,11 @@ TEST(Roster, OpensEveryConfiguredBoardAndLogsArrivals)
                                       mc + " Connected. Serial #206 Single Throttle R",
                                       adv + " Connected. Serial #304 Speedbrake",
                                   }));
-    for (int s : {kKit, kMc1, kMc2, kTrim, kMc5, kMc6, kCpt, kFo, kRudder, kSb, kMulti})
-        EXPECT_TRUE(rig.boards.Find(s)->attached()) << s;
+    for (int s : {kKit, kMc1, kMc2, kTrim, kMc5, kMc6, kCpt, kFo, kRudder, kSb, kMulti}) {
+        const VirtualBoardState* board = rig.boards.Find(s);
+        ASSERT_NE(board, nullptr) << s << " was not opened";
+        EXPECT_TRUE(board->attached()) << s;
+    }
 }
 
 TEST(Roster, InterfaceKitTriggersAndPresenceFollowEveryAttach)
@@ -69,6 +72,7 @@ TEST(Roster, InterfaceKitTriggersAndPresenceFollowEveryAttach)
     rig.Start(Config({{S, "INTERFACE1", "100"}, {"THROTTLES", "CHANGE_TRIGGER_VALUE", "9"}}));
     rig.host.RunFor(10);
     VirtualBoardState* kit = rig.boards.Find(kKit);
+    ASSERT_NE(kit, nullptr) << "the 888 card was not opened";
     ASSERT_TRUE(kit->attached());
     std::vector<BoardCommand> setup = {{Op::Ratiometric, 0, 1}};
     for (int i = 0; i < 8; ++i)
@@ -103,6 +107,8 @@ TEST(Roster, ServoBoardsTakeTheirStartingPositions)
                                 {"SPEEDBRAKE", "SPEEDBRAKE_SERVO_MIN", "0"}, {"SPEEDBRAKE", "SPEEDBRAKE_SERVO_MAX", "101"},
                                 {"SPEEDBRAKE", "REVERSE_SERVO_DIRECTION_SPEEDBRAKE", "1"}}));
     rig.host.RunFor(10);
+    for (int s : {kCpt, kRudder, kSb, kMulti})
+        ASSERT_NE(rig.boards.Find(s), nullptr) << s << " was not opened";
 
     EXPECT_EQ(rig.boards.Find(kCpt)->commands,
               (std::vector<BoardCommand>{{Op::PositionMin, 0, 1}, {Op::PositionMax, 0, 180}, {Op::Position, 0, 90},
@@ -151,6 +157,7 @@ TEST(Roster, ServoLimitsFarApartStillGiveAFiniteRestPosition)
                       {"TRIM", "RUDDER_SERVO_MIN", "1e308"}, {"TRIM", "RUDDER_SERVO_MAX", "-1e308"}}));
     rig.host.RunFor(10);
     for (int serial : {kRudder, kMulti}) {
+        ASSERT_NE(rig.boards.Find(serial), nullptr) << serial << " was not opened";
         bool positioned = false;
         for (const BoardCommand& c : rig.boards.Find(serial)->commands) {
             EXPECT_TRUE(std::isfinite(c.value)) << serial << " " << BoardCommandName(c.op);
@@ -177,6 +184,7 @@ TEST(Roster, SimpleServosAreOnlyEngagedAndChosenByTheirTypeFlag)
     const std::size_t mark = rig.Log().size();
     rig.host.RunFor(10);
     for (int s : {kCpt, kFo, kRudder, kSb}) {
+        ASSERT_NE(rig.boards.Find(s), nullptr) << s << " was not opened";
         ASSERT_TRUE(rig.boards.Find(s)->attached()) << s;
         EXPECT_EQ(rig.boards.Find(s)->kind(), BoardKind::Servo);
         EXPECT_EQ(rig.boards.Find(s)->commands, (std::vector<BoardCommand>{{Op::Engaged, 0, 1}}));
@@ -220,6 +228,7 @@ TEST(Roster, RemoteModeOpensOverTheNetworkOrNotAtAll)
         EXPECT_TRUE(kit->remote());
         EXPECT_EQ(kit->remoteAddress(), "192.0.2.7");
         EXPECT_EQ(kit->remotePort(), 5002);
+        ASSERT_NE(rig.boards.Find(kTrim), nullptr) << "the trim board was not opened";
         EXPECT_TRUE(rig.boards.Find(kTrim)->remote());
         EXPECT_FALSE(rig.Logged("Remote 888 Card IP Address Not Specified"));
     }
@@ -246,11 +255,33 @@ TEST(Roster, NegativeOrMissingSerialsOpenNothing)
     EXPECT_FALSE(rig.Logged("Trim Motor Board Serial No: Not Specified"));
 }
 
+TEST(Roster, OnEveryKeysDefaultNoBoardIsOpenedAndTheProgramRunsOn)
+{
+    // A 747 file with no other key: every serial at its default of 0.
+    Rig rig;
+    rig.boards.Plug(BoardKind::InterfaceKit, kKit);
+    for (int s : {kMc1, kMc2, kMc3, kTrim})
+        rig.boards.Plug(BoardKind::MotorControl, s);
+    rig.boards.Plug(BoardKind::AdvancedServo, kMulti);
+    rig.panelBus.aircraft.set_tq_connected_seen(1);
+    rig.panelBus.aircraft.set_autothrottle_mode(1);
+    rig.Start(Ini({"[AIRCRAFT]", "TYPE=747"}));
+    rig.host.RunFor(2000);
+    ASSERT_FALSE(rig.boards.Controls().empty());
+    for (const VirtualBoardState* s : rig.boards.Controls()) {
+        EXPECT_FALSE(s->opened()) << s->openedSerial();
+        EXPECT_TRUE(s->commands.empty());
+    }
+    EXPECT_TRUE(rig.Logged("Interface Board 1 Serial No:  Not Specified"));
+    EXPECT_TRUE(rig.Logged("Interface Board 2 Serial No (PBrake,Stab,Trim)  Not Specified"));
+}
+
 TEST(Roster, ABoardVanishingDuringSetupIsLoggedNotFatal)
 {
     Rig rig;
     rig.boards.Plug(BoardKind::AdvancedServo, kMulti);
     rig.Start(Config({{S, "MULTI_SERVOS", "305"}}));
+    ASSERT_NE(rig.boards.Find(kMulti), nullptr) << "the multi-servo board was not opened";
     rig.boards.Find(kMulti)->failCalls = true;
     rig.host.RunFor(10);
     ASSERT_FALSE(rig.Log().empty());
