@@ -1,8 +1,10 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "bridge/BridgeSocket.h"
 #include "bridge/RecordAssembler.h"
@@ -19,6 +21,10 @@ public:
     // Reads handled per data event at most; what is still waiting then is
     // read in a further event that the channel posts itself.
     static constexpr int kMaxReadsPerEvent = 64;
+    // Names whose latest message waits at most while the bridge has stopped
+    // reading (see Send_Server_Message). The controller sends a few dozen
+    // names at most; past this bound the longest-waiting one is dropped.
+    static constexpr std::size_t kMaxHeldNames = 256;
 
     // Binds the socket's events to this channel (and unbinds them when the
     // channel goes). `onQuitOrder` runs for the bridge's quit record, once:
@@ -38,7 +44,19 @@ public:
     uint16_t Port() const { return port_; }
 
     // Sends one "NAME=VALUE" message as a record when connected; otherwise
-    // the message is dropped (no queue, no retry). Returns whether it went.
+    // the message is dropped (no queue, no retry). Returns whether it went
+    // or waits to go.
+    //
+    // A bridge that has stopped reading fills the socket's bounded send
+    // queue, which then refuses records. From then on, until the queue takes
+    // records again, messages wait here, one per name: a newer message
+    // replaces the waiting one of the same name in its place, as it
+    // supersedes it. So memory stays bounded however long the bridge
+    // stalls, and once it reads again the latest state of every switch and
+    // lever arrives, in the order the names first waited, without the
+    // stale values in between. Records are never split. Waiting messages
+    // belong to their connection: a close drops them, as any message sent
+    // while disconnected is dropped.
     bool Send_Server_Message(const std::string& message);
 
     // The first connection attempt.
@@ -51,6 +69,7 @@ public:
     void OnSessionConnected(int error);
     void OnSessionClosed();
     void OnDataAvailable();
+    void OnWritable();
 
     // The watchdog, every 2000 ms: restarts the connection attempt when not
     // connected; when connected and the bridge has not yet taken note of
@@ -58,9 +77,16 @@ public:
     void ReconnectTimer(uint8_t tq_connected_seen);
 
     const RecordAssembler& Receiver() const { return receiver_; }
+    // Messages waiting for the socket to take them, oldest name first.
+    std::vector<std::string> HeldMessages() const;
+    // Waiting messages dropped because kMaxHeldNames names were waiting.
+    uint64_t DroppedHeldMessages() const { return droppedHeld_; }
 
 private:
     void OnRecord(const uint8_t* record);
+    bool SendRecord(const std::string& message);
+    void Hold(const std::string& message);
+    void SendHeld();
 
     IBridgeSocket& socket_;
     std::function<void()> onQuitOrder_;
@@ -69,6 +95,12 @@ private:
     uint16_t port_;
     RecordAssembler receiver_;
     bool quitOrdered_ = false;
+    struct Held {
+        std::string name;
+        std::string message;
+    };
+    std::vector<Held> held_;
+    uint64_t droppedHeld_ = 0;
 };
 
 } // namespace zrk

@@ -20,7 +20,10 @@ public:
     virtual void Close() = 0;
     virtual bool Connected() const = 0;
     // Hands `size` bytes to the socket's send buffer as one unit; never
-    // blocks. False when not connected.
+    // blocks. False when not connected, or when the unit does not fit in
+    // what the socket still holds for a peer that has stopped reading: the
+    // unit is then refused whole, never cut, and OnWritable tells when
+    // there is room again.
     virtual bool Send(const uint8_t* data, std::size_t size) = 0;
     // Reads up to `max` received bytes: the count, 0 when none is waiting,
     // -1 on error.
@@ -39,6 +42,8 @@ public:
     // Bytes have arrived. Bytes left unread are not announced again until
     // more arrive (see PostDataAvailable).
     std::function<void()> OnDataAvailable;
+    // Bytes the socket held went out to the peer, so Send may take more.
+    std::function<void()> OnWritable;
 };
 
 } // namespace zrk

@@ -85,12 +85,19 @@ void VirtualBridgeSocket::Drop()
     takePosted_ = false;
     repostPosted_ = false;
     takeStopped_ = false;
+    unsent_ = 0;
+    peerReading_ = true;
 }
 
 bool VirtualBridgeSocket::Send(const uint8_t* data, std::size_t size)
 {
     if (!Connected())
         return false;
+    if (!peerReading_) {
+        if (sendCapacity_ != 0 && size > sendCapacity_ - std::min(unsent_, sendCapacity_))
+            return false;
+        unsent_ += size;
+    }
     if (onSent)
         onSent(data, size);
     if (recordSent) {
@@ -115,6 +122,18 @@ long VirtualBridgeSocket::Receive(uint8_t* buffer, std::size_t max)
         PostTake();
     }
     return static_cast<long>(n);
+}
+
+void VirtualBridgeSocket::PeerReads()
+{
+    peerReading_ = true;
+    if (unsent_ == 0)
+        return;
+    unsent_ = 0;
+    PostIfAlive([this] {
+        if (OnWritable)
+            OnWritable();
+    });
 }
 
 void VirtualBridgeSocket::PostDataAvailable()

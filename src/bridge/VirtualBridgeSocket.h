@@ -56,6 +56,10 @@ public:
 
     // The read buffer's size in bytes; 0 (the default) for no bound.
     void SetReadBufferSize(std::size_t bytes) { readBufferSize_ = bytes; }
+    // Bytes sent that the socket holds at most while the bridge does not
+    // read them (see PeerStopsReading); 0 (the default) for no bound. A
+    // unit that does not fit is refused whole.
+    void SetSendCapacity(std::size_t bytes) { sendCapacity_ = bytes; }
 
     // ---- the peer's side ----
     // How later attempts end.
@@ -72,6 +76,13 @@ public:
     bool DeliverMessage(const std::string& message);
     // The bridge closes the connection; raises OnClosed.
     void PeerClose();
+    // The bridge stops reading: sent units pile up in the socket, up to
+    // the send capacity. PeerReads() reads them all, and the socket then
+    // raises OnWritable.
+    void PeerStopsReading() { peerReading_ = false; }
+    void PeerReads();
+    // Bytes sent and not yet read by the bridge.
+    std::size_t Unsent() const { return unsent_; }
     // While set, Receive fails (-1).
     bool failReceive = false;
     // Called with every unit sent, for traces.
@@ -117,6 +128,9 @@ private:
     std::deque<uint8_t> wire_;      // sent by the bridge, not taken yet
     std::deque<uint8_t> inbound_;   // the read buffer
     std::size_t readBufferSize_ = 0;
+    std::size_t sendCapacity_ = 0;
+    std::size_t unsent_ = 0;
+    bool peerReading_ = true;
     bool takePosted_ = false;
     bool takeStopped_ = false;   // the buffer was left full
     bool repostPosted_ = false;

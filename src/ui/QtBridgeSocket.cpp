@@ -36,6 +36,21 @@ QtBridgeSocket::QtBridgeSocket()
         if (OnDataAvailable)
             OnDataAvailable();
     });
+    // Raised from the event loop, never from inside a Send: a sender that
+    // is refilling the queue is not called back in the middle of it.
+    QObject::connect(&socket_, &QTcpSocket::bytesWritten, [this](qint64) {
+        if (writableEventPosted_)
+            return;
+        writableEventPosted_ = true;
+        QMetaObject::invokeMethod(
+            &socket_,
+            [this] {
+                writableEventPosted_ = false;
+                if (Connected() && OnWritable)
+                    OnWritable();
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 QtBridgeSocket::~QtBridgeSocket()
@@ -48,6 +63,7 @@ void QtBridgeSocket::SetSocketOptions()
 {
     socket_.setSocketOption(QAbstractSocket::KeepAliveOption, 1);
     socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    socket_.setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, int(kMaxQueuedBytes));
     const auto fd = socket_.socketDescriptor();
     if (fd == -1)
         return;
@@ -81,6 +97,8 @@ bool QtBridgeSocket::Connected() const
 bool QtBridgeSocket::Send(const uint8_t* data, std::size_t size)
 {
     if (!Connected())
+        return false;
+    if (qint64(size) > kMaxQueuedBytes - socket_.bytesToWrite())
         return false;
     if (socket_.write(reinterpret_cast<const char*>(data), qint64(size)) != qint64(size))
         return false;

@@ -7,6 +7,7 @@
 
 #include "app/TestHost.h"
 #include "bridge/BridgeChannel.h"
+#include "bridge/UpdateRecord.h"
 #include "bridge/VirtualBridgeSocket.h"
 
 namespace zrk {
@@ -251,6 +252,90 @@ TEST(BridgeChannel, ReportsFailuresOfTheDataHandlerButNotFailedReads)
     r.socket.DeliverMessage("KILL_TQ_CONTROLLER=1");
     r.host.RunPending();
     EXPECT_EQ(r.errors, std::vector<std::string>{"cannot end the bridge"});
+}
+
+// A bridge that stops reading: the socket's bounded queue fills, then each
+// name keeps only its latest message, and once the bridge reads again the
+// latest state of every name arrives, whole records only.
+TEST(BridgeChannel, AStalledBridgeGetsTheLatestValueOfEveryNameOnceItReads)
+{
+    ChannelRig r;
+    r.Connect();
+    r.socket.SetSendCapacity(3 * kRecordSize);
+    r.socket.PeerStopsReading();
+
+    for (int i = 0; i < 20000; ++i) {
+        EXPECT_TRUE(r.channel.Send_Server_Message("FUEL_CONTROL_1=" + std::to_string(i % 2)));
+        EXPECT_TRUE(r.channel.Send_Server_Message("FLAPS=" + std::to_string(i % 7)));
+        if (i == 100) {
+            EXPECT_TRUE(r.channel.Send_Server_Message("PARKING_BRAKE=1"));
+        }
+    }
+    // Three records fit; behind them one message per name waits.
+    EXPECT_EQ(r.socket.SentMessages(), (Messages{"FUEL_CONTROL_1=0", "FLAPS=0", "FUEL_CONTROL_1=1"}));
+    EXPECT_EQ(r.channel.HeldMessages(), (Messages{"FLAPS=0", "FUEL_CONTROL_1=1", "PARKING_BRAKE=1"}));
+    EXPECT_LE(r.socket.Unsent(), 3 * kRecordSize);
+
+    r.socket.ClearSent();
+    r.socket.PeerReads();
+    r.host.RunPending();
+    EXPECT_EQ(r.socket.SentMessages(), (Messages{"FLAPS=0", "FUEL_CONTROL_1=1", "PARKING_BRAKE=1"}));
+    EXPECT_TRUE(r.channel.HeldMessages().empty());
+    for (const auto& unit : r.socket.SentUnits())
+        EXPECT_EQ(unit.size(), kRecordSize);
+
+    // Nothing waits any more: the next message goes at once.
+    r.socket.ClearSent();
+    EXPECT_TRUE(r.channel.Send_Server_Message("FLAPS=6"));
+    EXPECT_EQ(r.socket.SentMessages(), Messages{"FLAPS=6"});
+}
+
+TEST(BridgeChannel, WaitingMessagesGoOutOnlyAsFarAsTheSocketTakesThem)
+{
+    ChannelRig r;
+    r.Connect();
+    r.socket.SetSendCapacity(kRecordSize);
+    r.socket.PeerStopsReading();
+    for (const char* m : {"A=1", "B=1", "C=1", "D=1"})
+        r.channel.Send_Server_Message(m);
+    EXPECT_EQ(r.channel.HeldMessages(), (Messages{"B=1", "C=1", "D=1"}));
+
+    // The bridge reads one record and stalls again: one more goes.
+    r.socket.PeerReads();
+    r.socket.PeerStopsReading();
+    r.host.RunPending();
+    EXPECT_EQ(r.socket.SentMessages(), (Messages{"A=1", "B=1"}));
+    EXPECT_EQ(r.channel.HeldMessages(), (Messages{"C=1", "D=1"}));
+    // A new value of a waiting name takes its place, not a place at the end.
+    r.channel.Send_Server_Message("C=2");
+    EXPECT_EQ(r.channel.HeldMessages(), (Messages{"C=2", "D=1"}));
+}
+
+TEST(BridgeChannel, WaitingMessagesAreBoundedAndDroppedWithTheirConnection)
+{
+    ChannelRig r;
+    r.Connect();
+    r.socket.SetSendCapacity(kRecordSize);
+    r.socket.PeerStopsReading();
+    r.channel.Send_Server_Message("FIRST=1");
+    const std::size_t names = BridgeChannel::kMaxHeldNames + 10;
+    for (std::size_t i = 0; i < names; ++i)
+        r.channel.Send_Server_Message("NAME_" + std::to_string(i) + "=1");
+    const Messages held = r.channel.HeldMessages();
+    ASSERT_EQ(held.size(), BridgeChannel::kMaxHeldNames);
+    EXPECT_EQ(r.channel.DroppedHeldMessages(), 10u);
+    EXPECT_EQ(held.front(), "NAME_10=1");   // the longest-waiting went first
+    EXPECT_EQ(held.back(), "NAME_" + std::to_string(names - 1) + "=1");
+
+    // The bridge goes away: what waited is not replayed to the next one.
+    r.socket.PeerClose();
+    r.host.RunPending();
+    EXPECT_TRUE(r.channel.HeldMessages().empty());
+    r.channel.ReconnectTimer(0);
+    r.host.RunPending();
+    ASSERT_TRUE(r.channel.Connected());
+    EXPECT_EQ(r.socket.SentMessages().back(), "ZRK_TQ_CONNECTED=1");
+    EXPECT_EQ(r.socket.SentMessages().size(), 2u);   // FIRST=1, then the greeting
 }
 
 } // namespace

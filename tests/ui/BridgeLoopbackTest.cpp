@@ -9,6 +9,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <algorithm>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -26,6 +28,9 @@
 #include "sim/FsuipcEmulator.h"
 #include "ui/QtBridgeSocket.h"
 #include "ui/QtHost.h"
+
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace zrk::test {
 namespace {
@@ -72,14 +77,41 @@ public:
                 const std::size_t index = streams_.size();
                 streams_.emplace_back();
                 peers_.push_back(peer);
+                if (!reading_) {
+                    // Takes one record's worth, then nothing more from the
+                    // system until reading resumes.
+                    peer->setReadBufferSize(qint64(kRecordSize));
+                }
                 QObject::connect(peer, &QTcpSocket::readyRead, [this, peer, index] {
-                    streams_[index] += peer->readAll();
+                    if (reading_)
+                        streams_[index] += peer->readAll();
                 });
             }
         });
     }
 
     bool Listen(quint16 port = 0) { return server_.listen(QHostAddress::LocalHost, port); }
+
+    // A bridge that accepts connections and never reads them, with a small
+    // receive buffer so that the controller's side fills soon.
+    bool ListenWithoutReading()
+    {
+        reading_ = false;
+        if (!Listen())
+            return false;
+        const int small = 4096;   // accepted connections inherit it
+        return ::setsockopt(int(server_.socketDescriptor()), SOL_SOCKET, SO_RCVBUF, &small, sizeof small) == 0;
+    }
+
+    // Starts reading everything, on every connection.
+    void ResumeReading()
+    {
+        reading_ = true;
+        for (std::size_t i = 0; i < peers_.size(); ++i) {
+            peers_[i]->setReadBufferSize(0);
+            streams_[i] += peers_[i]->readAll();
+        }
+    }
     quint16 Port() const { return server_.serverPort(); }
 
     // Stops listening and drops every accepted connection.
@@ -117,7 +149,17 @@ private:
     QTcpServer server_;
     std::vector<QTcpSocket*> peers_;   // owned by the server
     std::vector<QByteArray> streams_;
+    bool reading_ = true;
 };
+
+// Resident memory of this process in bytes (Linux).
+std::size_t ResidentBytes()
+{
+    std::ifstream statm("/proc/self/statm");
+    std::size_t pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return resident * std::size_t(sysconf(_SC_PAGESIZE));
+}
 
 class BridgeLoopback : public ::testing::Test {
 protected:
@@ -139,6 +181,17 @@ protected:
         form->FormCreate();
         const Outcome o = RunUntil([this] { return !bridge.Records(0).empty(); }, 5000);
         ASSERT_EQ(o, Outcome::Met) << "no announcement";
+    }
+
+    // Creates the controller and waits until it is connected.
+    void StartAndWaitUntilConnected()
+    {
+        form = std::make_unique<TForm1>(Ports{*clock, loop, process, dialogs, files, boards, "/opt/zrk",
+                                              socket, panelBus, simulator, bridge.Port()});
+        loop.Bind(form.get());
+        form->FormCreate();
+        const Outcome o = RunUntil([this] { return socket.Connected() && bridge.Connections() == 1; }, 5000);
+        ASSERT_EQ(o, Outcome::Met) << "no connection";
     }
 
     void SendRecord(const std::string& message)
@@ -261,6 +314,64 @@ TEST_F(BridgeLoopback, TheWatchdogReconnectsToARestartedBridge)
     // The watchdog runs every two seconds; allow for a loaded machine.
     EXPECT_LE(sinceRestart.elapsed(), 4500);
     EXPECT_EQ(bridge.Connections(), 2u);
+}
+
+// A bridge that accepts the connection and stops reading: the controller
+// keeps sending switch and flap changes. Its memory must stay bounded, and
+// once the bridge reads again the latest value of every name must arrive.
+class StalledBridgeLoopback : public BridgeLoopback {
+protected:
+    void SetUp() override { ASSERT_TRUE(bridge.ListenWithoutReading()) << "cannot listen on 127.0.0.1"; }
+};
+
+TEST_F(StalledBridgeLoopback, CostsBoundedMemoryAndGetsTheLatestValueOfEveryName)
+{
+    ASSERT_NO_FATAL_FAILURE(StartAndWaitUntilConnected());
+    constexpr int kNames = 12;
+    constexpr int kMessages = 200000;   // 71 MB of records
+    std::vector<std::string> latest(kNames);
+    const std::size_t before = ResidentBytes();
+    qint64 mostQueued = 0;
+    std::size_t mostHeld = 0;
+    for (int i = 0; i < kMessages; ++i) {
+        const int name = i % kNames;
+        latest[std::size_t(name)] = "SWITCH_" + std::to_string(name) + "=" + std::to_string(i);
+        form->Send_Server_Message(latest[std::size_t(name)]);
+        if (i % 500 == 0) {
+            QCoreApplication::processEvents();
+            mostQueued = std::max(mostQueued, socket.Queued());
+            mostHeld = std::max(mostHeld, form->bridge.HeldMessages().size());
+        }
+    }
+    const std::size_t grown = ResidentBytes() - std::min(before, ResidentBytes());
+    EXPECT_LE(mostQueued, QtBridgeSocket::kMaxQueuedBytes);
+    EXPECT_LE(mostHeld, std::size_t(kNames) + 4);   // and the controller's own messages
+    EXPECT_FALSE(form->bridge.HeldMessages().empty()) << "the bridge never stalled the controller";
+    EXPECT_LT(grown, std::size_t(16) << 20) << "resident memory grew by " << grown << " bytes";
+
+    bridge.ResumeReading();
+    const auto lastOf = [this](const std::string& name) {
+        std::string last;
+        for (const std::string& r : bridge.Records(0))
+            if (r.rfind(name + "=", 0) == 0)
+                last = r;
+        return last;
+    };
+    const Outcome o = RunUntil(
+        [&] {
+            if (!form->bridge.HeldMessages().empty() || socket.Queued() > 0)
+                return false;
+            for (int n = 0; n < kNames; ++n)
+                if (lastOf("SWITCH_" + std::to_string(n)) != latest[std::size_t(n)])
+                    return false;
+            return true;
+        },
+        10000);
+    EXPECT_EQ(o, Outcome::Met);
+    EXPECT_EQ(bridge.Stream(0).size() % qsizetype(kRecordSize), 0) << "a record was split";
+    // Far fewer records than were sent reached the bridge: the superseded
+    // values were dropped, not queued.
+    EXPECT_LT(bridge.Records(0).size(), std::size_t(kMessages) / 10);
 }
 
 } // namespace

@@ -278,9 +278,15 @@ void WinsockBridgeSocket::OnSocketEvent(unsigned event, int error)
         if (state_ == State::Connected && Unread() > 0)
             Raise(OnDataAvailable);
         break;
-    case FD_WRITE:
+    case FD_WRITE: {
+        // Room again: what waited here goes on, and then whoever was
+        // refused may send again.
+        const std::size_t before = outgoing_.size();
         SendQueued();
+        if (state_ == State::Connected && outgoing_.size() < before)
+            Raise(OnWritable);
         break;
+    }
     case FD_CLOSE:
         if (state_ == State::Connecting)
             FinishAttempt(error != 0 ? error : WSAECONNRESET);

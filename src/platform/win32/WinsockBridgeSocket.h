@@ -25,7 +25,8 @@ namespace zrk {
 // Sending never blocks: what the system does not take at once waits in a
 // queue of at most kMaxQueuedBytes and goes out when the socket can write
 // again; a unit that would overflow the queue is refused whole (Send gives
-// false), so the stream never carries part of a unit.
+// false), so the stream never carries part of a unit. OnWritable follows
+// once queued bytes went out.
 //
 // Callbacks may close, reconnect or destroy the socket; nothing of an
 // earlier connection reaches a later one, and nothing reaches a destroyed

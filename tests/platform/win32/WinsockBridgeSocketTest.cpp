@@ -337,11 +337,17 @@ TEST_F(WinsockBridgeSocketTest, SentUnitsArriveWholeAndInOrderAndTheQueueIsBound
     EXPECT_TRUE(socket_->Connected());
     EXPECT_LE(socket_->Queued(), WinsockBridgeSocket::kMaxQueuedBytes);
     EXPECT_GT(socket_->Queued() + kRecordSize, WinsockBridgeSocket::kMaxQueuedBytes);
+    // Once the queue has gone out, the sender that was refused hears of it.
+    int writable = 0;
+    socket_->OnWritable = [&] { ++writable; };
     const std::size_t expected = std::size_t(accepted) * kRecordSize;
     ASSERT_TRUE(PumpUntil([&] { return peer.Read() || peer.in.size() >= expected; }));
     EXPECT_FALSE(peer.ended);
     EXPECT_EQ(socket_->Queued(), 0u);
     EXPECT_TRUE(peer.in == Records(accepted));
+    ASSERT_TRUE(PumpUntil([&] { return writable > 0; }));
+    const RecordBytes more = Record(accepted);
+    EXPECT_TRUE(socket_->Send(more.data(), more.size()));
 }
 
 TEST_F(WinsockBridgeSocketTest, PostDataAvailableRaisesOneEventOnlyWhileBytesWait)
