@@ -44,6 +44,11 @@ TForm1::TForm1(const Ports& ports)
     Label(33).Caption = "FWD";
     Label(34).Caption = "BKD";
     Label(33).Visible = Label(34).Visible = false;
+    // The live lever positions of the flap and speedbrake dialogs show
+    // their design text until the lever first reports; a capture before
+    // then takes that 0.
+    for (const CalibrationForm form : {CalibrationForm::Flaps, CalibrationForm::Speedbrake})
+        Dialog(form).Label(CaptureLiveLabel(form)).Caption = "0";
     LoadDefaults(cfg);
     for (int n = 11; n <= 12; ++n)
         TrackBar(n).Min = n == 11 ? -16383 : -1745;

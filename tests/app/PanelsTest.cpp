@@ -126,10 +126,7 @@ TEST(CalibrationDialogs, FlapAndSpeedbrakeCapturesTakeTheLiveLabel)
     w.Main(7, 517);
     EXPECT_NE(w.f().Label(60).Caption, "FLAPS 17");
 
-    // Before the speedbrake lever ever reported, its design text "0".
     w.f().Click("Button6");
-    w.f().Click("Form5.Button1");
-    EXPECT_EQ(w.f().cfg.SPEEDBRAKE_DN, 0);
     const struct {
         int pos;
         const char* button;
@@ -143,6 +140,39 @@ TEST(CalibrationDialogs, FlapAndSpeedbrakeCapturesTakeTheLiveLabel)
         EXPECT_TRUE(w.f().Click(s.button));
         EXPECT_EQ(w.f().cfg.*s.setting, s.pos) << s.button;
         EXPECT_EQ(w.f().Form5.Label(s.label).Caption, std::to_string(s.pos)) << s.button;
+    }
+}
+
+TEST(CalibrationDialogs, BeforeTheLeverEverReportedTheCaptureTakesTheShownZero)
+{
+    // Every flap and speedbrake capture, each over a point set before.
+    const struct {
+        const char* open;
+        CalibrationDialog TForm1::*dialog;
+        const char* button;
+        int Settings::*setting;
+        int label;
+        const char* section;
+        const char* key;
+    } cases[] = {
+        {"Button1", &TForm1::Form4, "Form4.Button1", &Settings::FLAP_UP, 1, "FLAPS", "FLAP_UP"},
+        {"Button1", &TForm1::Form4, "Form4.Button23", &Settings::FLAP_17, 24, "FLAPS", "FLAP_17"},
+        {"Button1", &TForm1::Form4, "Form4.Button20", &Settings::FLAP_40, 20, "FLAPS", "FLAP_40"},
+        {"Button6", &TForm1::Form5, "Form5.Button1", &Settings::SPEEDBRAKE_DN, 2, SB, "SPEEDBRAKE_DN"},
+        {"Button6", &TForm1::Form5, "Form5.Button4", &Settings::SPEEDBRAKE_ARM, 14, SB, "SPEEDBRAKE_ARM"},
+        {"Button6", &TForm1::Form5, "Form5.Button2", &Settings::SPEEDBRAKE_UP, 6, SB, "SPEEDBRAKE_UP"},
+    };
+    for (const auto& c : cases) {
+        Window w({{c.section, c.key, "345"}});
+        ASSERT_EQ(w.f().cfg.*c.setting, 345) << c.button;
+        const std::size_t mark = w.f().Memo1.Lines().size();
+        w.f().Click(c.open);
+        w.f().ConfigChanged = false;
+        EXPECT_TRUE(w.f().Click(c.button));
+        EXPECT_EQ(w.f().cfg.*c.setting, 0) << c.button;
+        EXPECT_EQ((w.f().*c.dialog).Label(c.label).Caption, "0") << c.button;
+        EXPECT_TRUE(w.f().ConfigChanged) << c.button;
+        EXPECT_EQ(w.LogSince(mark), std::vector<std::string>{}) << c.button;
     }
 }
 
@@ -301,7 +331,7 @@ TEST(TestPanel, ALeverReadingOnASliderRunsNoSliderHandler)
         w.Second(6, 420);
         EXPECT_EQ(w.f().TrackBar(9).Position, 420);
         EXPECT_EQ(w.f().TrackBar(10).Position, 0);
-        EXPECT_EQ(w.f().Form4.Label(21).Caption, "");
+        EXPECT_EQ(w.f().Form4.Label(21).Caption, "0");   // not written
     }
 }
 
