@@ -585,5 +585,125 @@ TEST(DriveGuards, EachLeversOverrideIsJudgedAgainstItsOwnThreshold)
     EXPECT_EQ(flags, (std::array<uint8_t, 4>{9, 9, 9, 9}));
 }
 
+// ---------------------------------------------------------------------------
+// Trim wheel
+
+// A trim wheel without a board (only its state and readouts are looked
+// at), at a base speed of 80, with a gain that saturates the PID at any
+// error and no derivative term.
+struct Wheel {
+    Settings cfg;
+    TrimWheel wheel;
+    AircraftSnapshot aircraft;
+    SimulatorSnapshot simulator;
+    MotorChannel motor;
+    const PidGains gains{5000, 0, 0};
+
+    Wheel()
+    {
+        cfg.MOTOR_SPEED_MAX = 80;
+        cfg.TRIM_NULL_ZONE = 0.04;
+        cfg.TRIM_TIME_DELAY_BETWEEN_MOTION = 2000;
+    }
+    TrimWheelReadouts Step() { return wheel.Move_Stab_Trim_Wheel(100000, cfg, gains, aircraft, simulator, motor); }
+};
+
+using WheelSetup = std::function<void(AircraftSnapshot&, SimulatorSnapshot&)>;
+
+TEST(DriveGuards, TheTrimSpeedFollowsTheSlowFlagsAndTheSpeedSelection)
+{
+    // The output saturates at the speed: the wheel is far from the
+    // simulator's trim while tracking, and the alternate trim runs while
+    // not.
+    const struct {
+        const char* what;
+        WheelSetup setup;
+        double speed;
+    } rows[] = {
+        {"no flag, speed selected", [](auto& a, auto&) { a.set_trim_speed_select(1); }, 80},
+        {"no flag, slow selected", [](auto&, auto&) {}, 60},
+        {"no flag, slow selected, tracking requested", [](auto& a, auto&) { a.set_trim_track_request(1); }, 80},
+        {"flag 1, slow selected", [](auto& a, auto&) { a.set_trim_slow_flag_1(1); }, 30},
+        {"flag 2, slow selected", [](auto& a, auto&) { a.set_trim_slow_flag_2(1); }, 30},
+        {"flag 3, slow selected (tracks)", [](auto& a, auto&) { a.set_trim_slow_flag_3(1); }, 30},
+        {"flag 4, slow selected (tracks)", [](auto& a, auto&) { a.set_trim_slow_flag_4(1); }, 30},
+        {"flag 1, slow selected, tracking requested",
+         [](auto& a, auto&) { a.set_trim_slow_flag_1(1), a.set_trim_track_request(1); }, 30},
+        {"flag 1, speed selected", [](auto& a, auto&) { a.set_trim_slow_flag_1(1), a.set_trim_speed_select(2); }, 40},
+        {"flag 4, speed selected", [](auto& a, auto&) { a.set_trim_slow_flag_4(1), a.set_trim_speed_select(1); }, 40},
+        {"every flag at 2, slow selected",
+         [](auto& a, auto&) {
+             a.set_trim_slow_flag_1(2), a.set_trim_slow_flag_2(2), a.set_trim_slow_flag_3(2), a.set_trim_slow_flag_4(2);
+         },
+         60},
+        {"flag 1, negative selection", [](auto& a, auto&) { a.set_trim_slow_flag_1(1), a.set_trim_speed_select(-1); },
+         80},
+    };
+    for (const auto& r : rows) {
+        Wheel w;
+        w.simulator.set_stab_trim_value(16380);   // 17 units; the model starts at 0
+        w.simulator.set_altn_trim_motion(1);
+        r.setup(w.aircraft, w.simulator);
+        w.Step();
+        EXPECT_EQ(w.wheel.trim_last_output, r.speed) << r.what;
+    }
+
+    // A fractional speed is rounded, halves to even: 60 * 0.375 = 22.5.
+    Wheel w;
+    w.cfg.MOTOR_SPEED_MAX = 60;
+    w.aircraft.set_trim_slow_flag_2(1);
+    w.simulator.set_altn_trim_motion(1);
+    w.Step();
+    EXPECT_EQ(w.wheel.trim_last_output, 22);
+}
+
+TEST(DriveGuards, TrackingHoldAndTheAlternateTrimDecideWhatTheWheelDoes)
+{
+    // The model stands at 10 units, the simulator's trim at 4: tracking
+    // drives down and keeps the model; otherwise the model snaps to 4 and
+    // only the alternate trim moves the wheel; a hold keeps both still.
+    enum Model { Kept, Snapped };
+    const struct {
+        const char* what;
+        WheelSetup setup;
+        Model model;
+        int direction;
+    } rows[] = {
+        {"tracking requested", [](auto& a, auto&) { a.set_trim_track_request(1); }, Kept, -1},
+        {"tracking beats the alternate trim",
+         [](auto& a, auto& s) { a.set_trim_track_request(1), s.set_altn_trim_motion(1); }, Kept, -1},
+        {"tracking request on hold", [](auto& a, auto&) { a.set_trim_track_request(1), a.set_trim_hold(1); }, Kept, 0},
+        {"alternate trim on hold", [](auto& a, auto& s) { a.set_trim_hold(1), s.set_altn_trim_motion(1); }, Kept, 0},
+        {"tracking request other than 1", [](auto& a, auto&) { a.set_trim_track_request(2); }, Snapped, 0},
+        {"nothing", [](auto&, auto&) {}, Snapped, 0},
+        {"alternate trim 1", [](auto&, auto& s) { s.set_altn_trim_motion(1); }, Snapped, 1},
+        {"alternate trim 2", [](auto&, auto& s) { s.set_altn_trim_motion(2); }, Snapped, -1},
+        {"alternate trim 3", [](auto&, auto& s) { s.set_altn_trim_motion(3); }, Snapped, 0},
+        {"flag 3", [](auto& a, auto&) { a.set_trim_slow_flag_3(1); }, Kept, -1},
+        {"flag 4", [](auto& a, auto&) { a.set_trim_slow_flag_4(1); }, Kept, -1},
+        {"flag 3 at 2", [](auto& a, auto&) { a.set_trim_slow_flag_3(2); }, Snapped, 0},
+        {"flags 1 and 2 do not track",
+         [](auto& a, auto&) { a.set_trim_slow_flag_1(1), a.set_trim_slow_flag_2(1); }, Snapped, 0},
+        {"flag 4 inhibited", [](auto& a, auto&) { a.set_trim_slow_flag_4(1), a.set_trim_track_inhibit(1); }, Snapped,
+         0},
+        {"flag 3 inhibited, on hold",
+         [](auto& a, auto&) { a.set_trim_slow_flag_3(1), a.set_trim_track_inhibit(1), a.set_trim_hold(1); }, Kept, 0},
+        {"flag 3 on hold", [](auto& a, auto&) { a.set_trim_slow_flag_3(1), a.set_trim_hold(1); }, Kept, -1},
+        {"flag 4 inhibited, tracking requested",
+         [](auto& a, auto&) { a.set_trim_slow_flag_4(1), a.set_trim_track_inhibit(1), a.set_trim_track_request(1); },
+         Kept, -1},
+    };
+    for (const auto& r : rows) {
+        Wheel w;
+        w.wheel.trim_wheel_position = 10;
+        w.simulator.set_stab_trim_value(0);   // 4 units
+        r.setup(w.aircraft, w.simulator);
+        const TrimWheelReadouts out = w.Step();
+        EXPECT_EQ(out.wheelPosition, r.model == Kept ? 10 : 4) << r.what;
+        const double passed = w.wheel.trim_last_output;
+        EXPECT_EQ((passed > 0) - (passed < 0), r.direction) << r.what;
+    }
+}
+
 } // namespace
 } // namespace zrk
