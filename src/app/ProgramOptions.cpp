@@ -87,7 +87,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, const std::st
             c.standardOutput = std::string("zrk-tq ") + kVersion + "\n";
             return c;
         } else {
-            return fail("unknown option " + a);
+            // Launchers and shortcuts made for other programs pass switches
+            // of their own ("/autostart"): the controller starts anyway and
+            // says what it did not take.
+            c.logLines.push_back("Ignoring unknown command-line argument \"" + a + "\"");
         }
     }
     return c;

@@ -30,13 +30,16 @@ struct ProgramOptions {
 };
 
 // The command line read: either options to run with, or what to print and
-// the exit status to end with (--help, --version, an option not known).
+// the exit status to end with (--help, --version, an option with a bad
+// value).
 struct CommandLine {
     ProgramOptions options;
     bool run = true;
     int exitCode = 0;
     std::string standardOutput;
     std::string standardError;
+    // Lines for the program's log: one for each argument it ignored.
+    std::vector<std::string> logLines;
 };
 
 // The facts of the running platform that the usage text names.
@@ -49,7 +52,8 @@ struct UsageFacts {
 std::string UsageText(const UsageFacts& facts);
 
 // Reads `args` (without the program's name) in order; the first --help,
-// --version or faulty option decides the outcome.
+// --version or option with a bad value decides the outcome. An argument
+// that is no option of the program is ignored, with a line for the log.
 CommandLine ParseCommandLine(const std::vector<std::string>& args, const std::string& usage);
 CommandLine ParseCommandLine(int argc, const char* const* argv, const std::string& usage);
 

@@ -187,6 +187,8 @@ int main(int argc, char** argv)
     // during FormCreate.
     zrk::EarlyLog earlyLog;
     auto log = [&earlyLog](const std::string& line) { earlyLog(line); };
+    for (const std::string& line : commandLine.logLines)
+        log(line);
     // The board maker's library when it loads, else virtual boards that
     // never attach.
     const std::unique_ptr<zrk::IBoardLibrary> boards =

@@ -19,7 +19,13 @@ struct ParseCase {
     std::string out;
     std::string err;
     ProgramOptions options;
+    std::vector<std::string> log = {};
 };
+
+std::string Ignored(const std::string& argument)
+{
+    return "Ignoring unknown command-line argument \"" + argument + "\"";
+}
 
 ProgramOptions Opts(bool demo, bool headless, bool virtualBoards, bool stats,
                     std::optional<ThemeChoice> theme = std::nullopt)
@@ -58,14 +64,22 @@ TEST(ProgramOptions, CommandLines)
         {"help", {"--headless", "--help", "--bogus"}, false, 0, "USAGE\n", "", Opts(false, true, false, false)},
         {"short help", {"-h"}, false, 0, "USAGE\n", "", Opts(false, false, false, false)},
         {"version", {"--version", "--help"}, false, 0, version, "", Opts(false, false, false, false)},
-        {"unknown option", {"--headles"}, false, 2, "", "zrk-tq: unknown option --headles\n\nUSAGE\n",
-         Opts(false, false, false, false)},
-        {"unknown before help", {"-x", "--help"}, false, 2, "", "zrk-tq: unknown option -x\n\nUSAGE\n",
-         Opts(false, false, false, false)},
-        {"options are case-sensitive", {"--HELP"}, false, 2, "", "zrk-tq: unknown option --HELP\n\nUSAGE\n",
-         Opts(false, false, false, false)},
-        {"empty argument", {""}, false, 2, "", "zrk-tq: unknown option \n\nUSAGE\n",
-         Opts(false, false, false, false)},
+        // What the program does not know is ignored, each with a line for
+        // the log, and the rest of the line is read on.
+        {"unknown option", {"--headles"}, true, 0, "", "", Opts(false, false, false, false), {Ignored("--headles")}},
+        {"windows-style switches",
+         {"/autostart", "--stats", "/min"},
+         true, 0, "", "", Opts(false, false, false, true), {Ignored("/autostart"), Ignored("/min")}},
+        {"unknown before help", {"-x", "--help"}, false, 0, "USAGE\n", "", Opts(false, false, false, false),
+         {Ignored("-x")}},
+        {"options are case-sensitive", {"--HELP"}, true, 0, "", "", Opts(false, false, false, false),
+         {Ignored("--HELP")}},
+        {"empty argument", {""}, true, 0, "", "", Opts(false, false, false, false), {Ignored("")}},
+        {"an option's own form only", {"--theme=dark"}, true, 0, "", "", Opts(false, false, false, false),
+         {Ignored("--theme=dark")}},
+        // A known option with a bad value still refuses to start.
+        {"theme pink", {"/autostart", "--theme", "pink"}, false, 2, "",
+         "zrk-tq: --theme takes light or dark\n\nUSAGE\n", Opts(false, false, false, false), {Ignored("/autostart")}},
     };
     for (const ParseCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -79,6 +93,7 @@ TEST(ProgramOptions, CommandLines)
         EXPECT_EQ(r.options.virtualBoards, c.options.virtualBoards);
         EXPECT_EQ(r.options.stats, c.options.stats);
         EXPECT_EQ(r.options.theme, c.options.theme);
+        EXPECT_EQ(r.logLines, c.log);
     }
 }
 
