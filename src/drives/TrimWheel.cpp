@@ -76,6 +76,12 @@ TrimWheelReadouts TrimWheel::Move_Stab_Trim_Wheel(uint32_t now, const Settings& 
     const bool tracking = (a.trim_track_inhibit() == 0 && (a.trim_slow_flag_4() == 1 || a.trim_slow_flag_3() == 1))
                           || (a.trim_hold() == 0 && a.trim_track_request() == 1);
     if (tracking) {
+        // Tracking that (re)starts takes up no error of what went before:
+        // an alternate-trim step leaves an error of 100 behind, which the
+        // derivative would turn into a run the wrong way while the
+        // simulator's trim stands still.
+        if (!trim_tracking)
+            pid.prevError = 0;
         const double dt = double(uint32_t(now - trim_last_time));
         out = pidStep(target, trim_wheel_position);
         if (trim_last_time > 0) {
@@ -110,6 +116,8 @@ TrimWheelReadouts TrimWheel::Move_Stab_Trim_Wheel(uint32_t now, const Settings& 
             altn_trim_last_motion = now;
         }
     }
+
+    trim_tracking = tracking;
 
     // The motor changes direction only after a cycle at rest.
     if ((trim_last_output < 0 && out > 0) || (trim_last_output > 0 && out < 0))

@@ -59,6 +59,8 @@ public:
     double trim_motor_output = 0;
     int altn_trim_last = 0;
     uint32_t altn_trim_last_motion = 0;
+    // Whether the last step tracked the simulator's trim.
+    bool trim_tracking = false;
 };
 
 } // namespace zrk

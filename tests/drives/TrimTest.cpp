@@ -140,6 +140,36 @@ TEST(Trim, TheAlternateTrimWaitsBeforeReversing)
     EXPECT_EQ(w.wheel.altn_trim_last, 2);
 }
 
+TEST(Trim, TrackingAfterTheAlternateTrimStartsWithoutItsError)
+{
+    // The alternate trim runs, pauses or not, then tracking takes over with
+    // the simulator's trim standing still: the wheel must stand still too,
+    // after the alternate trim's own motion has died away.
+    const PidGains gains{5000, 3, 300};
+    for (const int motion : {1, 2})
+        for (const int pause : {0, 1, 5}) {
+            SCOPED_TRACE(::testing::Message() << "motion " << motion << ", pause " << pause);
+            Wheel w;
+            w.cfg.MOTOR_SPEED_MAX = 60;
+            w.cfg.TRIM_NULL_ZONE = 0.04;
+            w.simulator.set_stab_trim_value(2520);   // 6 units
+            w.simulator.set_altn_trim_motion(uint8_t(motion));
+            for (int t = 0; t < 3; ++t)
+                w.Step(gains);
+            w.simulator.set_altn_trim_motion(0);
+            for (int t = 0; t < pause; ++t)
+                w.Step(gains);
+            w.aircraft.set_trim_track_request(1);
+            const double sign = motion == 1 ? 1 : -1;
+            for (int t = 0; t < 20; ++t) {
+                const double out = w.Step(gains).motorOutput;
+                EXPECT_GE(out * sign, 0) << t;
+                EXPECT_NEAR(w.wheel.trim_wheel_position, 6, 0.04) << t;
+            }
+            EXPECT_EQ(w.wheel.trim_motor_output, 0);
+        }
+}
+
 TEST(Trim, TheDirectionFlagTurnsAPositiveOutputIntoFwd)
 {
     for (const bool reversed : {false, true}) {
