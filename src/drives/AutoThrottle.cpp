@@ -56,7 +56,7 @@ void AutoThrottle::RetardLatch(uint32_t now, int idleTimeout, AircraftSnapshot& 
     }
 }
 
-bool AutoThrottle::Prepare(const Settings& cfg, const AutoThrottleInputs& in, AircraftSnapshot& aircraft,
+bool AutoThrottle::Prepare(const Settings&, const AutoThrottleInputs& in, AircraftSnapshot& aircraft,
                            LeverMotors& motors, AutoThrottleReadouts& out)
 {
     // Commanded positions.
@@ -94,8 +94,10 @@ bool AutoThrottle::Prepare(const Settings& cfg, const AutoThrottleInputs& in, Ai
             m.SetVelocity(0);
         for (MotorChannel& m : motors.outer)
             m.SetVelocity(0);
-        if (cfg.SPEEDBRAKE_INSTALLED)
-            motors.speedbrake.SetVelocity(0);
+        // The speedbrake motor too, installed or not: the speedbrake cycle
+        // drives a configured board either way, and it does not run while
+        // the inhibit lasts, so a motion under way would run on unbounded.
+        motors.speedbrake.SetVelocity(0);
         return false;
     }
 

@@ -85,6 +85,32 @@ TEST(AutoThrottle, InhibitStopsEveryLeverMotorAndTheSpeedbrakeInTheSameTick)
     EXPECT_EQ(q.Board(kSpeedbrake).velocity[0], 0);
 }
 
+TEST(AutoThrottle, InhibitHoldsADeployingSpeedbrakeWhetherOrNotItIsInstalled)
+{
+    for (const char* installed : {"0", "1"}) {
+        SCOPED_TRACE(installed);
+        Quadrant q({{"SPEEDBRAKE", "SPEEDBRAKE_INSTALLED", installed},
+                    {"SPEEDBRAKE", "SPEEDBRAKE_ARM", "300"},
+                    {"SPEEDBRAKE", "SPEEDBRAKE_UP", "800"}});
+        q.form->Button7Click();   // "Deploy"; the lever stands far from UP
+        q.host.RunFor(100);
+        ASSERT_EQ(q.Board(kSpeedbrake).velocity[0], -100);
+        // An inhibit longer than the motion's time limit: the motor stands
+        // from its first cycle to its last.
+        q.panelBus.aircraft.set_motors_inhibit(1);
+        for (int t = 0; t < 60; ++t) {
+            q.host.RunFor(100);
+            ASSERT_EQ(q.Board(kSpeedbrake).velocity[0], 0) << t;
+        }
+        // After it the motion, long over its limit, ends.
+        q.panelBus.aircraft.set_motors_inhibit(0);
+        q.host.RunFor(300);
+        EXPECT_EQ(q.Board(kSpeedbrake).velocity[0], 0);
+        EXPECT_FALSE(q.form->speedbrake.sb_deploy);
+        EXPECT_TRUE(q.Logged("Speedbrake Stop - Motor Timeout"));
+    }
+}
+
 TEST(AutoThrottle, OuterLeversEngageOnTheLeftFlagEachWithItsOwnOverride)
 {
     const struct {
