@@ -153,13 +153,23 @@ void Speedbrake::Cycle(const Settings& cfg, const SpeedbrakeInputs& in, const Ai
     // Time limit.
     if (sb_deploy != sb_deploy_prev || sb_retract != sb_retract_prev)
         sb_motion_start = in.now;
+    bool timedOut = false;
     if (int64_t(uint32_t(in.now - sb_motion_start)) > int64_t(cfg.SPEEDBRAKE_MAX_DEPLOY_TIME)
         && (sb_deploy || sb_retract)) {
         sb_deploy = sb_retract = false;
         sb_deploy_prev = sb_retract_prev = false;
         armed = false;
-        out.log.push_back("Speedbrake Stop - Motor Timeout");
+        timedOut = true;
+        // A condition that stands (reverse thrust held with the lever
+        // already up) starts the motion again at once and times it out
+        // every few seconds: the log says so once for the whole episode.
+        if (!sb_timeout_reported)
+            out.log.push_back("Speedbrake Stop - Motor Timeout");
+        sb_timeout_reported = true;
     }
+    // The episode ends with a cycle that leaves the drive at rest.
+    if (!timedOut && !sb_deploy && !sb_retract)
+        sb_timeout_reported = false;
     sb_deploy_prev = sb_deploy;
     sb_retract_prev = sb_retract;
 }
@@ -168,6 +178,7 @@ std::string Speedbrake::Deploy()
 {
     sb_deploy = true;
     sb_retract = false;
+    sb_timeout_reported = false;
     return "Speedbrake Deploy";
 }
 
@@ -175,12 +186,14 @@ std::string Speedbrake::Retract()
 {
     sb_deploy = false;
     sb_retract = true;
+    sb_timeout_reported = false;
     return "Speedbrake Retract";
 }
 
 std::string Speedbrake::Stop()
 {
     sb_deploy = sb_retract = false;
+    sb_timeout_reported = false;
     return "Speedbrake Stop";
 }
 

@@ -39,7 +39,8 @@ public:
     void Cycle(const Settings& cfg, const SpeedbrakeInputs& in, const AircraftSnapshot& aircraft,
                const SimulatorSnapshot& simulator, SpeedbrakeHardware& hw, bool& armed, SpeedbrakeReadouts& out);
 
-    // The test buttons; each returns its log line, where it has one.
+    // The test buttons; each returns its log line, where it has one. Each
+    // starts a new motion episode: its time-out is reported again.
     std::string Deploy();
     std::string Retract();
     std::string Stop();
@@ -50,6 +51,9 @@ public:
     bool sb_deploy = false, sb_retract = false;
     bool sb_deploy_prev = false, sb_retract_prev = false;
     uint32_t sb_motion_start = 0;
+    // The time-out of the current episode has been logged; the episode
+    // lasts until the drive rests for a cycle or a test button is pressed.
+    bool sb_timeout_reported = false;
 
 private:
     void Motion(const Settings& cfg, SpeedbrakeHardware& hw, SpeedbrakeReadouts& out);

@@ -168,6 +168,40 @@ TEST(Speedbrake, AMotionShortOfItsEndStopsAfterTheTimeLimit)
     EXPECT_EQ(l.Velocity(), 0);
 }
 
+TEST(Speedbrake, AStandingDeployReportsItsTimeOutOnce)
+{
+    // Reverse thrust held on the ground with the lever already up: every
+    // cycle stops at the end point and deploys again, so the motion never
+    // ends by itself; the time limit ends it every 4.2 s and it starts over.
+    Lever l;
+    l.in.lever = 800;
+    l.in.reversers[0] = 500;
+    l.simulator.set_speed_value(100);
+    l.aircraft.set_speedbrake_reverse_deploy_enable(1);
+    const auto timeOuts = [&](int cycles) {
+        int lines = 0;
+        for (int t = 0; t < cycles; ++t)
+            for (const std::string& line : l.Cycle().log)
+                lines += line == "Speedbrake Stop - Motor Timeout";
+        return lines;
+    };
+    EXPECT_EQ(timeOuts(200), 1);   // 20 s: four time-outs
+    EXPECT_TRUE(l.sb.sb_deploy);   // and the drive still deploys
+    // Reverse thrust ends: the drive rests and the episode is over. The
+    // next time-out is reported again.
+    l.in.reversers[0] = 0;
+    EXPECT_EQ(timeOuts(3), 0);
+    EXPECT_FALSE(l.sb.sb_deploy);
+    l.in.reversers[0] = 500;
+    EXPECT_EQ(timeOuts(50), 1);
+    // A test button starts a motion of its own, reported again.
+    l.in.reversers[0] = 0;
+    l.in.lever = 500;
+    l.sb.Deploy();
+    EXPECT_EQ(timeOuts(45), 1);
+    EXPECT_FALSE(l.sb.sb_deploy);
+}
+
 TEST(Speedbrake, UpWithoutALatchRunsTheMotorForOneCycle)
 {
     Lever l(false);
