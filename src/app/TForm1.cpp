@@ -15,11 +15,68 @@ constexpr int kFormColor = 14933717;
 
 } // namespace
 
+std::string PrintableLogText(std::string_view text)
+{
+    // Log lines carry text from outside: device names from the board
+    // library, arguments, file contents. A line must stay one line in the
+    // window and on standard output and must not drive a terminal, so every
+    // control character becomes '?': C0 controls but the tab (harmless
+    // spacing), DEL, the C1 controls (U+0080..U+009F, CSI among them), and
+    // the line and paragraph separators U+2028, U+2029. A byte that starts
+    // no valid UTF-8 sequence becomes '?' on its own, so the mark is plain
+    // ASCII and shows on any console. Valid UTF-8 passes unchanged.
+    std::string out;
+    out.reserve(text.size());
+    const auto byte = [&](std::size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u; };
+    const auto continuation = [&](std::size_t i) { return (byte(i) & 0xC0u) == 0x80u; };
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const unsigned b = byte(i);
+        if (b < 0x80) {
+            out += (b < 0x20 && b != '\t') || b == 0x7F ? '?' : char(b);
+            ++i;
+            continue;
+        }
+        // The sequence's length and the range of its second byte, which
+        // rules out overlong forms, surrogates and code points beyond
+        // U+10FFFF.
+        std::size_t length = 0;
+        unsigned low = 0x80, high = 0xBF;
+        if (b >= 0xC2 && b <= 0xDF) {
+            length = 2;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            length = 3;
+            low = b == 0xE0 ? 0xA0 : 0x80;
+            high = b == 0xED ? 0x9F : 0xBF;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            length = 4;
+            low = b == 0xF0 ? 0x90 : 0x80;
+            high = b == 0xF4 ? 0x8F : 0xBF;
+        }
+        bool valid = length > 0 && byte(i + 1) >= low && byte(i + 1) <= high;
+        for (std::size_t k = 2; valid && k < length; ++k)
+            valid = continuation(i + k);
+        if (!valid) {
+            out += '?';
+            ++i;
+            continue;
+        }
+        const bool c1 = b == 0xC2 && byte(i + 1) <= 0x9F;
+        const bool separator = b == 0xE2 && byte(i + 1) == 0x80 && (byte(i + 2) == 0xA8 || byte(i + 2) == 0xA9);
+        if (c1 || separator)
+            out += '?';
+        else
+            out.append(text.substr(i, length));
+        i += length;
+    }
+    return out;
+}
+
 std::string LogLine(const LocalTime& t, const std::string& text)
 {
     char stamp[16];
     std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d", t.hour % 100, t.minute % 100, t.second % 100);
-    return std::string(stamp) + " : " + text;
+    return std::string(stamp) + " : " + PrintableLogText(text);
 }
 
 TForm1::TForm1(const Ports& ports)

@@ -312,7 +312,12 @@ private:
     std::vector<std::string> startupWarnings_;
 };
 
-// The text of a log line: local time HH:MM:SS, " : ", the text.
+// `text` with every control character, and every byte that is not valid
+// UTF-8, shown as '?'; tabs and valid UTF-8 text stay as they are.
+std::string PrintableLogText(std::string_view text);
+
+// The text of a log line: local time HH:MM:SS, " : ", the text made
+// printable.
 std::string LogLine(const LocalTime& t, const std::string& text);
 
 } // namespace zrk
