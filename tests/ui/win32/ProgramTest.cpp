@@ -191,16 +191,19 @@ TEST_F(ProgramTest, ABoardsLeverAndSwitchReachTheSimulatorAndTheBridgeUntilTheQu
 
 // Without a window the same controller logs to standard output: the
 // board's attach line comes there as it is logged, no form window is made,
-// and the quit order ends the program too.
+// and the quit order ends the program too. A switch of another program's
+// (a launcher's "/autostart") is ignored, and the log says so.
 TEST_F(ProgramTest, HeadlessTheLogGoesToStandardOutputAndTheQuitOrderEndsIt)
 {
-    ASSERT_NO_FATAL_FAILURE(Start({"--headless"}));
+    ASSERT_NO_FATAL_FAILURE(Start({"--headless", "/autostart"}));
     ASSERT_TRUE(program->Boards("plug kit 100")) << Trace();
     EXPECT_TRUE(Eventually(
         [&] { return program->Output().find("Phidget InterfaceKit 8/8/8 Connected. Serial #100") != std::string::npos; },
         kReactMs))
         << Trace();
     EXPECT_NE(program->Output().find("Version : "), std::string::npos) << Trace();
+    EXPECT_NE(program->Output().find("Ignoring unknown command-line argument \"/autostart\""), std::string::npos)
+        << Trace();
     EXPECT_EQ(program->WaitForForm(L"", 0), nullptr) << Trace();
 
     ASSERT_TRUE(program->Boards("input 100 2 1"));
