@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the normal build, the same tests under
-# AddressSanitizer + UndefinedBehaviorSanitizer, and the core cross-compiled
-# for Windows and run under wine.
+# AddressSanitizer + UndefinedBehaviorSanitizer, and the Windows build run
+# under wine (as 64-bit where this host cannot run 32-bit code: the last line
+# then says so).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh test
@@ -18,8 +19,14 @@ scripts/build.sh build-asan -DZRK_SANITIZE=ON -DZRK_BUILD_UI=OFF -DCMAKE_BUILD_T
 echo "== fuzzing the bridge receive path (bounded)"
 scripts/fuzz.sh build-fuzz 20
 
+note=$(mktemp)
+trap 'rm -f "$note"' EXIT
 if [ -x scripts/test-windows.sh ]; then
   echo "== Windows build under wine"
-  scripts/test-windows.sh
+  ZRK_WIN_NOTE="$note" scripts/test-windows.sh
 fi
-echo "== all tests passed"
+if [ -s "$note" ]; then
+  echo "== all tests that this host can run passed; not run here: the 32-bit Windows tests (see the NOTE line above)"
+else
+  echo "== all tests passed"
+fi
