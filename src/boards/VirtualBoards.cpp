@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdlib>
+#include <stdexcept>
+#include <string>
 
 namespace zrk {
 
@@ -332,6 +334,13 @@ VirtualBoardState* VirtualBoardLibrary::Find(int serial)
         if (s->opened() && s->openedSerial() == serial)
             return s;
     return nullptr;
+}
+
+VirtualBoardState& VirtualBoardLibrary::Board(int serial)
+{
+    if (VirtualBoardState* s = Find(serial))
+        return *s;
+    throw std::out_of_range("no board was opened with serial number " + std::to_string(serial));
 }
 
 } // namespace zrk

@@ -143,6 +143,9 @@ public:
 
     // The control opened with `serial` (nullptr when none).
     VirtualBoardState* Find(int serial);
+    // The same, for callers that expect the board to be there: throws
+    // std::out_of_range naming the serial when no control was opened with it.
+    VirtualBoardState& Board(int serial);
     // Every control created, in creation order.
     const std::vector<VirtualBoardState*>& Controls() const { return controls_; }
 

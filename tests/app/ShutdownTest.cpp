@@ -165,8 +165,8 @@ TEST(Shutdown, CloseStopsTheCycleTheTrimMotorAndEveryBoard)
     text.replace(text.find("MOTOR2_THROTTLES_1_2=0"), 22, "MOTOR2_THROTTLES_1_2=88");
     TForm1& f = rig.Start(text);
     rig.host.RunFor(200);
-    VirtualBoardState* trim = rig.boards.Find(77);
-    VirtualBoardState* throttles = rig.boards.Find(88);
+    VirtualBoardState* trim = &rig.boards.Board(77);
+    VirtualBoardState* throttles = &rig.boards.Board(88);
     ASSERT_TRUE(trim && trim->attached());
     ASSERT_TRUE(throttles && throttles->attached());
     trim->ClearCommands();
@@ -193,7 +193,7 @@ TEST(Shutdown, DestroyStopsTheThrottleMotorsOfAnAttachedBoard)
     text.replace(text.find("MOTOR2_THROTTLES_1_2=0"), 22, "MOTOR2_THROTTLES_1_2=88");
     TForm1& f = rig.Start(text);
     rig.host.RunFor(100);
-    VirtualBoardState* throttles = rig.boards.Find(88);
+    VirtualBoardState* throttles = &rig.boards.Board(88);
     ASSERT_TRUE(throttles->attached());
     f.FormDestroy();
     EXPECT_EQ(throttles->commands, (std::vector<BoardCommand>{{BoardCommand::Op::Velocity, 1, 0},
@@ -220,14 +220,14 @@ TEST(Shutdown, EveryDrivenMotorStopsBeforeItsBoardIsClosedOnEitherWayOut)
         rig.host.RunFor(100);
         // Every motor output of every board running.
         for (int s : serials) {
-            ASSERT_TRUE(rig.boards.Find(s)->attached()) << s;
+            ASSERT_TRUE(rig.boards.Board(s).attached()) << s;
             for (int o = 0; o < 4; ++o)
-                rig.boards.Find(s)->velocity[std::size_t(o)] = 40;
+                rig.boards.Board(s).velocity[std::size_t(o)] = 40;
         }
         // Closed boards are no longer found by serial: keep them at hand.
         std::map<int, VirtualBoardState*> board;
         for (int s : serials)
-            board[s] = rig.boards.Find(s);
+            board[s] = &rig.boards.Board(s);
         if (quitOrder) {
             f.QuitOrder();
             rig.host.RunFor(100);
@@ -263,7 +263,7 @@ TEST(Shutdown, ABoardFailingDuringShutdownDoesNotStopIt)
     text.replace(text.find("MOTOR_TRIM=0"), 12, "MOTOR_TRIM=77");
     TForm1& f = rig.Start(text);
     rig.host.RunFor(100);
-    rig.boards.Find(77)->failCalls = true;
+    rig.boards.Board(77).failCalls = true;
     f.FormClose();
     f.FormDestroy();
     EXPECT_TRUE(f.Destroyed());

@@ -42,16 +42,16 @@ TEST(Channels, CommandsReachOnlyAnAttachedWorkingBoard)
 
     MotorChannel m(b.motor.get(), 1, b.sink);
     EXPECT_TRUE(m.SetVelocity(-40));
-    EXPECT_EQ(b.lib.Find(1)->commands, (std::vector<BoardCommand>{{Op::Velocity, 1, -40}}));
+    EXPECT_EQ(b.lib.Board(1).commands, (std::vector<BoardCommand>{{Op::Velocity, 1, -40}}));
     EXPECT_EQ(m.Velocity(), -40);
-    b.lib.Find(1)->current[1] = 0.3;
+    b.lib.Board(1).current[1] = 0.3;
     EXPECT_EQ(m.Current(), 0.3);
 
     // A board failing mid-command: nothing taken, nothing thrown.
-    b.lib.Find(1)->failCalls = true;
+    b.lib.Board(1).failCalls = true;
     EXPECT_FALSE(m.SetVelocity(10));
     EXPECT_FALSE(m.Current().has_value());
-    b.lib.Find(1)->failCalls = false;
+    b.lib.Board(1).failCalls = false;
 
     // Unplugged: commands do nothing until it is back.
     b.lib.Unplug(1);
@@ -76,15 +76,15 @@ TEST(Channels, AValueThatIsNoNumberNeverReachesABoardAndIsLoggedOnce)
     EXPECT_FALSE(m.SetAcceleration(inf));
     EXPECT_FALSE(s.SetPosition(-inf));
     EXPECT_FALSE(s.SetRange(0, inf));
-    EXPECT_TRUE(b.lib.Find(1)->commands.empty());
-    EXPECT_TRUE(b.lib.Find(2)->commands.empty());
+    EXPECT_TRUE(b.lib.Board(1).commands.empty());
+    EXPECT_TRUE(b.lib.Board(2).commands.empty());
     EXPECT_EQ(b.log, (std::vector<std::string>{"Motors output 0: velocity nan is not a number - not sent",
                                                "Servos output 2: position -inf is not a number - not sent"}));
     // After a good value, a new bad one is reported again.
     EXPECT_TRUE(s.SetPosition(90));
     EXPECT_FALSE(s.SetPosition(inf));
     EXPECT_EQ(b.log.size(), 3u);
-    EXPECT_EQ(b.lib.Find(2)->commands, (std::vector<BoardCommand>{{Op::Position, 2, 90}}));
+    EXPECT_EQ(b.lib.Board(2).commands, (std::vector<BoardCommand>{{Op::Position, 2, 90}}));
     EXPECT_THROW(RequireFinite(-inf, "servo position"), BoardError);
     EXPECT_EQ(RequireFinite(1.5, "servo position"), 1.5);
 }
@@ -98,7 +98,7 @@ TEST(Channels, ASimpleServoTakesPositionsButHasNoRangeOrRamping)
     EXPECT_FALSE(s.SetRange(0, 180));
     EXPECT_FALSE(s.SetSpeedRamping(true));
     EXPECT_FALSE(s.SetVelocityLimit(300));
-    EXPECT_EQ(b.lib.Find(3)->commands,
+    EXPECT_EQ(b.lib.Board(3).commands,
               (std::vector<BoardCommand>{{Op::Engaged, 0, 1}, {Op::Position, 0, 45}}));
     EXPECT_EQ(s.Position(), 45);
 }

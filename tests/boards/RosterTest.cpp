@@ -110,16 +110,16 @@ TEST(Roster, ServoBoardsTakeTheirStartingPositions)
     for (int s : {kCpt, kRudder, kSb, kMulti})
         ASSERT_NE(rig.boards.Find(s), nullptr) << s << " was not opened";
 
-    EXPECT_EQ(rig.boards.Find(kCpt)->commands,
+    EXPECT_EQ(rig.boards.Board(kCpt).commands,
               (std::vector<BoardCommand>{{Op::PositionMin, 0, 1}, {Op::PositionMax, 0, 180}, {Op::Position, 0, 90},
                                          {Op::Engaged, 0, 1}, {Op::SpeedRamping, 0, 1},
                                          {Op::VelocityLimit, 0, 300}}));
-    EXPECT_EQ(rig.boards.Find(kRudder)->commands,
+    EXPECT_EQ(rig.boards.Board(kRudder).commands,
               (std::vector<BoardCommand>{{Op::PositionMin, 0, 10}, {Op::PositionMax, 0, 21},
                                          {Op::Position, 0, 15.5}, {Op::Engaged, 0, 1}, {Op::SpeedRamping, 0, 1},
                                          {Op::VelocityLimit, 0, 300}}));
     // The lift rests at its upper limit when its direction is reversed.
-    EXPECT_EQ(rig.boards.Find(kSb)->commands,
+    EXPECT_EQ(rig.boards.Board(kSb).commands,
               (std::vector<BoardCommand>{{Op::Engaged, 0, 1}, {Op::PositionMin, 0, 0}, {Op::PositionMax, 0, 101},
                                          {Op::Position, 0, 101}, {Op::SpeedRamping, 0, 0},
                                          {Op::VelocityLimit, 0, 316}}));
@@ -134,7 +134,7 @@ TEST(Roster, ServoBoardsTakeTheirStartingPositions)
         multi.push_back({Op::SpeedRamping, p, 1});
         multi.push_back({Op::VelocityLimit, p, 300});
     }
-    EXPECT_EQ(rig.boards.Find(kMulti)->commands, multi);
+    EXPECT_EQ(rig.boards.Board(kMulti).commands, multi);
 
     // A re-plugged servo returns to its midpoint.
     VirtualBoardState* cpt = rig.boards.Find(kCpt);
@@ -159,7 +159,7 @@ TEST(Roster, ServoLimitsFarApartStillGiveAFiniteRestPosition)
     for (int serial : {kRudder, kMulti}) {
         ASSERT_NE(rig.boards.Find(serial), nullptr) << serial << " was not opened";
         bool positioned = false;
-        for (const BoardCommand& c : rig.boards.Find(serial)->commands) {
+        for (const BoardCommand& c : rig.boards.Board(serial).commands) {
             EXPECT_TRUE(std::isfinite(c.value)) << serial << " " << BoardCommandName(c.op);
             if (c.op == Op::Position && c.index == (serial == kMulti ? 2 : 0)) {
                 EXPECT_EQ(c.value, 0.0);
@@ -185,9 +185,9 @@ TEST(Roster, SimpleServosAreOnlyEngagedAndChosenByTheirTypeFlag)
     rig.host.RunFor(10);
     for (int s : {kCpt, kFo, kRudder, kSb}) {
         ASSERT_NE(rig.boards.Find(s), nullptr) << s << " was not opened";
-        ASSERT_TRUE(rig.boards.Find(s)->attached()) << s;
-        EXPECT_EQ(rig.boards.Find(s)->kind(), BoardKind::Servo);
-        EXPECT_EQ(rig.boards.Find(s)->commands, (std::vector<BoardCommand>{{Op::Engaged, 0, 1}}));
+        ASSERT_TRUE(rig.boards.Board(s).attached()) << s;
+        EXPECT_EQ(rig.boards.Board(s).kind(), BoardKind::Servo);
+        EXPECT_EQ(rig.boards.Board(s).commands, (std::vector<BoardCommand>{{Op::Engaged, 0, 1}}));
     }
     const std::string name = VirtualBoardLibrary::DefaultName(BoardKind::Servo);
     EXPECT_EQ(rig.LogSince(mark), (std::vector<std::string>{name + " Connected. Serial #301",
@@ -229,7 +229,7 @@ TEST(Roster, RemoteModeOpensOverTheNetworkOrNotAtAll)
         EXPECT_EQ(kit->remoteAddress(), "192.0.2.7");
         EXPECT_EQ(kit->remotePort(), 5002);
         ASSERT_NE(rig.boards.Find(kTrim), nullptr) << "the trim board was not opened";
-        EXPECT_TRUE(rig.boards.Find(kTrim)->remote());
+        EXPECT_TRUE(rig.boards.Board(kTrim).remote());
         EXPECT_FALSE(rig.Logged("Remote 888 Card IP Address Not Specified"));
     }
     {
@@ -282,7 +282,7 @@ TEST(Roster, ABoardVanishingDuringSetupIsLoggedNotFatal)
     rig.boards.Plug(BoardKind::AdvancedServo, kMulti);
     rig.Start(Config({{S, "MULTI_SERVOS", "305"}}));
     ASSERT_NE(rig.boards.Find(kMulti), nullptr) << "the multi-servo board was not opened";
-    rig.boards.Find(kMulti)->failCalls = true;
+    rig.boards.Board(kMulti).failCalls = true;
     rig.host.RunFor(10);
     ASSERT_FALSE(rig.Log().empty());
     EXPECT_NE(rig.Log().back().find("set-up failed"), std::string::npos) << rig.Log().back();

@@ -34,7 +34,7 @@ struct Bench {
         motor->Open(kMotor);
         host.RunPending();
         kit->SetSensorChangeTrigger(0, 5);
-        lib.Find(kKit)->Sensor(0, startReading);
+        lib.Board(kKit).Sensor(0, startReading);
         host.RunPending();
         reports.clear();
         quadrant.Wire("t1", {kKit, 0, {{kMotor, 1}}});
@@ -90,7 +90,7 @@ TEST(VirtualQuadrant, TheKitReportsTheLeverPastItsChangeTrigger)
     for (std::size_t i = 0; i < b.reports.size(); ++i)
         EXPECT_EQ(b.reports[i], 106 + 6 * int(i));
     EXPECT_LE(LeverReading(b.Position()) - b.reports.back(), 5);
-    EXPECT_EQ(b.lib.Find(kKit)->sensor[0], LeverReading(b.Position()));
+    EXPECT_EQ(b.lib.Board(kKit).sensor[0], LeverReading(b.Position()));
 }
 
 TEST(VirtualQuadrant, CurrentRunsLowAndRisesWhenTheLeverIsBlocked)
@@ -189,7 +189,7 @@ TEST(VirtualQuadrant, WiringIsCheckedAndTakesTheKitsReading)
     EXPECT_EQ(b.quadrant.Reading("t1"), 640);
     EXPECT_FALSE(b.quadrant.SetReading(kKit, 1, 640));
     // Non-numbers on the board do not move the lever.
-    b.lib.Find(kMotor)->velocity[1] = std::nan("");
+    b.lib.Board(kMotor).velocity[1] = std::nan("");
     b.Run(100);
     EXPECT_EQ(b.quadrant.Reading("t1"), 640);
     EXPECT_EQ(LeverReading(std::nan("")), 0);
@@ -352,7 +352,7 @@ TEST(VirtualQuadrant, AServoArmFollowsItsBoardAtItsSpeed)
     // board is unplugged stay where they are.
     standard->SetEngaged(0, false);
     standard->SetPosition(0, 20);
-    lib.Find(kAdvanced)->position[1] = std::nan("");
+    lib.Board(kAdvanced).position[1] = std::nan("");
     q.Advance(200);
     EXPECT_EQ(q.ServoAngle("plain"), 180.0);
     EXPECT_EQ(q.ServoAngle("fast"), 180.0);

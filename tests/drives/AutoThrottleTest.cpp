@@ -44,7 +44,7 @@ struct Quadrant : Rig {
         Start(ini.Text());
         host.RunFor(200);
     }
-    VirtualBoardState& Board(int serial) { return *boards.Find(serial); }
+    VirtualBoardState& Board(int serial) { return boards.Board(serial); }
     // The velocity each lever motor holds: throttles 1..4 on the pair and
     // outer boards, then the two single boards.
     std::vector<double> Velocities()
@@ -141,7 +141,7 @@ TEST(AutoThrottle, RetardHoldLastsIdleTimeoutAfterTheLastModeThreeTick)
 {
     Quadrant q({{"THROTTLES", "IDLE_TIMEOUT", "3000"}});
     AircraftSnapshot& a = q.panelBus.aircraft;
-    q.boards.Find(kKit)->Sensor(0, 500);   // throttle 1 above idle
+    q.boards.Board(kKit).Sensor(0, 500);   // throttle 1 above idle
     a.set_autothrottle_mode(3);
     q.host.RunFor(100);
     a.set_autothrottle_mode(0);

@@ -23,7 +23,7 @@ TEST(Drives, SpeedbrakeButtonsLogAndDriveTheLever)
     f.Button7Click();
     rig.host.RunFor(100);
     EXPECT_EQ(f.Label(59).Caption, "DEPLOY");
-    EXPECT_EQ(rig.boards.Find(201)->velocity[0], -100);
+    EXPECT_EQ(rig.boards.Board(201).velocity[0], -100);
     // The lamps show the latch as the cycle found it: UP from the next one.
     EXPECT_EQ(f.Shape1.BrushColor, kLatchGrey);
     rig.host.RunFor(100);
@@ -32,7 +32,7 @@ TEST(Drives, SpeedbrakeButtonsLogAndDriveTheLever)
     f.Button9Click();
     rig.host.RunFor(100);
     EXPECT_EQ(f.Label(59).Caption, "STOPPED");
-    EXPECT_EQ(rig.boards.Find(201)->velocity[0], 0);
+    EXPECT_EQ(rig.boards.Board(201).velocity[0], 0);
     f.Button3Click();
     EXPECT_EQ(f.Shape1.BrushColor, kLatchGrey);
     EXPECT_EQ(f.Shape2.BrushColor, kLampRed);
@@ -59,17 +59,17 @@ TEST(Drives, TrimReadoutsAndIndicatorsFollowTheSimulator)
     EXPECT_EQ(f.Label(42).Caption, "17.00");   // not tracking: the model snaps
     // The default file's travel is 0..100: full scale is held at 99.
     EXPECT_EQ(f.Label(52).Caption, "99.00");
-    EXPECT_EQ(rig.boards.Find(301)->position[0], 99);
+    EXPECT_EQ(rig.boards.Board(301).position[0], 99);
     EXPECT_EQ(f.Label(50).Caption, "0");
     EXPECT_EQ(f.Label(49).Caption, "50");
-    EXPECT_EQ(rig.boards.Find(303)->position[0], 50);
+    EXPECT_EQ(rig.boards.Board(303).position[0], 50);
 
     // The alternate trim runs the wheel; the direction shows.
     rig.panelBus.simulator.set_altn_trim_motion(1);
     rig.host.RunFor(100);
     EXPECT_TRUE(f.Label(34).Visible);    // "BKD"
     EXPECT_FALSE(f.Label(33).Visible);
-    EXPECT_GT(rig.boards.Find(204)->velocity[1], 0);   // the default file's MOTOR_NUMBER
+    EXPECT_GT(rig.boards.Board(204).velocity[1], 0);   // the default file's MOTOR_NUMBER
     // Gains that are no number give no speed.
     f.p_pid_p.Text = "fast";
     f.p_pid_i.Text = "";
@@ -78,7 +78,7 @@ TEST(Drives, TrimReadoutsAndIndicatorsFollowTheSimulator)
     rig.host.RunFor(1000);
     rig.panelBus.simulator.set_altn_trim_motion(1);
     rig.host.RunFor(3000);
-    EXPECT_EQ(rig.boards.Find(204)->velocity[1], 0);
+    EXPECT_EQ(rig.boards.Board(204).velocity[1], 0);
     EXPECT_FALSE(f.Label(33).Visible || f.Label(34).Visible);
 }
 

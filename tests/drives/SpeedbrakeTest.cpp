@@ -57,7 +57,7 @@ struct Lever {
         in.now += 100;
         return out;
     }
-    double Velocity() { return lib.Find(1)->velocity[0]; }
+    double Velocity() { return lib.Board(1).velocity[0]; }
 };
 
 TEST(Speedbrake, LandingDeployNeedsMoreThan85)
@@ -118,7 +118,7 @@ TEST(Speedbrake, MotionRunsToItsEndPointsAndTheLatchFollows)
     SpeedbrakeReadouts r = l.Cycle();
     EXPECT_EQ(r.motionText, "DEPLOY");
     EXPECT_EQ(l.Velocity(), -100);   // up, without the direction flag
-    EXPECT_EQ(l.lib.Find(2)->position[0], 180);
+    EXPECT_EQ(l.lib.Board(2).position[0], 180);
     l.in.lever = 770;   // UP - 30: stops in this cycle
     r = l.Cycle();
     EXPECT_FALSE(l.sb.sb_deploy);
@@ -142,7 +142,7 @@ TEST(Speedbrake, MotionRunsToItsEndPointsAndTheLatchFollows)
     l.in.lever = 120;
     r = l.Cycle();
     EXPECT_FALSE(l.sb.sb_retract);
-    EXPECT_EQ(l.lib.Find(2)->position[0], 1);
+    EXPECT_EQ(l.lib.Board(2).position[0], 1);
     r = l.Cycle();
     EXPECT_EQ(r.latchUpLamp, kLatchGrey);
     EXPECT_EQ(r.latchDownLamp, kLampRed);
@@ -217,11 +217,11 @@ TEST(Speedbrake, AReversedLatchIsUpAtItsMinimum)
     Lever l;
     l.cfg.REVERSE_SERVO_DIRECTION_SPEEDBRAKE = true;
     l.sb.Up(l.cfg, l.hw);
-    EXPECT_EQ(l.lib.Find(2)->position[0], 1);
+    EXPECT_EQ(l.lib.Board(2).position[0], 1);
     SpeedbrakeReadouts r = l.Cycle();
     EXPECT_EQ(r.latchUpLamp, kLampRed);
     EXPECT_TRUE(l.sb.Dn(l.cfg, l.hw));
-    EXPECT_EQ(l.lib.Find(2)->position[0], 180);
+    EXPECT_EQ(l.lib.Board(2).position[0], 180);
     r = l.Cycle();
     EXPECT_EQ(r.latchUpLamp, kLatchGrey);
 }

@@ -246,8 +246,8 @@ TEST(LeverInputs, SwitchesAndFlapsOfThe747ReachTheBridgeFromBothBoards)
                       {"FLAPS", "FLAPS_NULLZONE", "10"}}));
     rig.host.RunFor(10);
     rig.socket.ClearSent();
-    VirtualBoardState* mainCard = rig.boards.Find(100);
-    VirtualBoardState* second = rig.boards.Find(200);
+    VirtualBoardState* mainCard = &rig.boards.Board(100);
+    VirtualBoardState* second = &rig.boards.Board(200);
     ASSERT_TRUE(mainCard && second);
 
     mainCard->Input(0, true);
@@ -293,12 +293,12 @@ TEST(LeverInputs, BoardEventsReachTheHandlersUntilTheWindowCloses)
     rig.boards.Plug(BoardKind::InterfaceKit, 100);
     rig.Start(Config({{"PHIDGETS_SERIAL_NUMBERS", "INTERFACE1", "100"}}));
     rig.host.RunFor(10);
-    rig.boards.Find(100)->Sensor(7, 640);
+    rig.boards.Board(100).Sensor(7, 640);
     rig.host.RunFor(10);
     EXPECT_EQ(rig.form->TrackBar(10).Position, 640);
     // One event still on its way when the window closes, one after: neither
     // reaches the handlers.
-    VirtualBoardState* kit = rig.boards.Find(100);
+    VirtualBoardState* kit = &rig.boards.Board(100);
     kit->Sensor(7, 700);
     rig.form->FormClose();
     kit->Sensor(7, 800);

@@ -34,7 +34,7 @@ TEST(MainCycle, AMovedThrottleReachesTheSimulatorWithinOneTick)
 {
     Cycle c(Config({{"PHIDGETS_SERIAL_NUMBERS", "INTERFACE1", "100"}, {T, "THROTTLE_1_IDLE", "100"},
                     {T, "THROTTLE_1_FULL", "900"}}));
-    c.boards.Find(kKit)->Sensor(0, 500);
+    c.boards.Board(kKit).Sensor(0, 500);
     c.Tick();
     EXPECT_EQ(c.Writes(), std::vector<std::string>{"FSUIPC write 0x52FA 2 8192"});
     EXPECT_EQ(c.form->TrackBar(1).Position, 500);
@@ -102,7 +102,7 @@ TEST(MainCycle, AFullReverseValueOutOfRangeIsCorrectedAndNeverGivesForwardThrust
                     << k.value << ": " << w.Text();
         // Full reverse on the ground.
         rig.sim.ClearWrites();
-        rig.boards.Find(kKit)->Sensor(4, 600);
+        rig.boards.Board(kKit).Sensor(4, 600);
         rig.host.RunFor(100);
         EXPECT_EQ(rig.form->throttle_out_1, k.reverser) << k.value;
         EXPECT_LE(rig.form->throttle_out_1, 0) << k.value;
@@ -236,7 +236,7 @@ TEST(MainCycle, FireLampsFollowTheAircraft)
     Cycle c;
     c.panelBus.aircraft.set_engine_fire_2(1);
     c.Tick();
-    VirtualBoardState* kit = c.boards.Find(kKit);
+    VirtualBoardState* kit = &c.boards.Board(kKit);
     EXPECT_FALSE(kit->output[0]);
     EXPECT_TRUE(kit->output[1]);
     EXPECT_EQ(c.form->Shape3.BrushColor, 13881029);

@@ -216,13 +216,13 @@ TEST_F(QuadrantWindowTest, SwitchesAreToggles)
     EXPECT_FALSE(fuel->isChecked());
     fuel->click();
     w.host.RunFor(10);
-    EXPECT_TRUE(w.boards.Find(kKit)->input[2]);
+    EXPECT_TRUE(w.boards.Board(kKit).input[2]);
     fuel->click();
     w.host.RunFor(10);
     EXPECT_EQ(inputs, (std::vector<bool>{true, false}));
 
     // Set outside the window: the toggle follows, sending nothing back.
-    w.boards.Find(kKit)->Input(2, true);
+    w.boards.Board(kKit).Input(2, true);
     w.host.RunFor(10);
     window->Refresh();
     EXPECT_TRUE(fuel->isChecked());

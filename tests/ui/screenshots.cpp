@@ -75,12 +75,12 @@ void SetScene(zrk::test::Rig& rig)
     // the 747), speedbrake and flaps on the second board (inputs 6 and 7).
     const int main[] = {668, 671, 659, 664, 122, 119, 127, 123};
     for (int input = 0; input < 8; ++input)
-        rig.boards.Find(kKit)->Sensor(input, main[input]);
-    rig.boards.Find(kSecondKit)->Sensor(6, 262);
-    rig.boards.Find(kSecondKit)->Sensor(7, 411);
+        rig.boards.Board(kKit).Sensor(input, main[input]);
+    rig.boards.Board(kSecondKit).Sensor(6, 262);
+    rig.boards.Board(kSecondKit).Sensor(7, 411);
     // Fuel control switches 1..4 at RUN.
     for (int input = 0; input < 4; ++input)
-        rig.boards.Find(kKit)->Input(input, true);
+        rig.boards.Board(kKit).Input(input, true);
 
     zrk::AircraftSnapshot& a = rig.panelBus.aircraft;
     a.set_autothrottle_mode(2);
