@@ -7,6 +7,7 @@
 // offset space, the bridge's records, CONFIG.INI, the message log.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -34,6 +35,40 @@ constexpr uint32_t kThrottle2Offset = 0x52FC;
 constexpr uint32_t kHalfThrust = 8192;
 
 const std::wstring kMainCaption = L"ZRK Throttle and Trim Controller";
+
+// The application manifest built into the program beside this test.
+std::string ProgramManifest()
+{
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::filesystem::path program = std::filesystem::path(self).parent_path() / "zrk-tq.exe";
+    HMODULE module = LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    if (!module)
+        return "<" + program.string() + " not loaded>";
+    std::string text = "<no manifest>";
+    if (HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24))) {
+        const HGLOBAL data = LoadResource(module, found);
+        const char* bytes = data ? static_cast<const char*>(LockResource(data)) : nullptr;
+        if (bytes)
+            text.assign(bytes, SizeofResource(module, found));
+    }
+    FreeLibrary(module);
+    return text;
+}
+
+TEST(ProgramManifestTest, DeclaresPerMonitorDpiAwarenessBesideItsExecutionLevelAndSystems)
+{
+    const std::string manifest = ProgramManifest();
+    const char* const entries[] = {
+        "<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2, PerMonitor<",
+        "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true/pm<",
+        "<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>",
+        "<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>",   // Windows 10 and 11
+        "<supportedOS Id=\"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}\"/>",   // Windows 7
+    };
+    for (const char* entry : entries)
+        EXPECT_NE(manifest.find(entry), std::string::npos) << entry << "\nin: " << manifest;
+}
 
 // Everything the program needs around it, the program started last; the
 // test ends it by force if it is still running at the end.
