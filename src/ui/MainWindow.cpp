@@ -103,14 +103,15 @@ MainWindow::MainWindow(TForm1& form, WindowOptions options) : form_(form), optio
     BuildMenu();
     SetTheme(theme, false);
 
-    // Opens at its design size, or as much of it as the screen has room
-    // for; the canvas scrolls when the window is smaller than the design.
-    QSize want = design + QSize(0, menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
-    if (const QScreen* s = QGuiApplication::primaryScreen()) {
-        const QRect avail = s->availableGeometry();
-        want = want.boundedTo(avail.size() - QSize(16, 40));
-    }
-    resize(want);
+    // Opens at its design size, or as much of it as the screen's work area
+    // has room for, frame included, and on that screen; the canvas scrolls
+    // when the window is smaller than the design.
+    const QRect area = WorkArea(this);
+    const QSize want = design + QSize(0, menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
+    resize(want.boundedTo(area.size() - FrameExtra(*this)));
+    const QSize outer = size() + FrameExtra(*this);
+    move(area.center() - QPoint(outer.width() / 2, outer.height() / 2));
+    KeepWithin(*this, area);
 
     refresh_.setInterval(100);
     QObject::connect(&refresh_, &QTimer::timeout, this, [this] { Refresh(); });
@@ -187,15 +188,17 @@ void MainWindow::SyncDialog(DialogView& d)
         return;
     }
     if (!d.placed) {
-        // First showing: centred on the screen, or at its design place.
-        const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
-        const QRect avail = s ? s->availableGeometry() : QRect(0, 0, 1366, 728);
+        // First showing: centred on the main window's screen, or at its
+        // design place there.
+        const QRect avail = WorkArea(this);
         if (d.centred)
             d.window->move(avail.center() - QPoint(d.window->width() / 2, d.window->height() / 2));
         else
             d.window->move(avail.topLeft() + QPoint(d.left, d.top));
         d.placed = true;
     }
+    // Never off the screen, wherever it was left.
+    KeepWithin(*d.window, WorkArea(this));
     d.window->show();
 }
 

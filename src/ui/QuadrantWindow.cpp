@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
@@ -145,7 +146,18 @@ void QuadrantWindow::hideEvent(QHideEvent* event)
 
 void QuadrantWindow::Build()
 {
-    auto* root = new QVBoxLayout(this);
+    // The contents scroll as a whole when the screen has less room than
+    // they take; every part keeps its size and place.
+    auto* frame = new QVBoxLayout(this);
+    frame->setContentsMargins(0, 0, 0, 0);
+    scroll_ = new QScrollArea(this);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setWidgetResizable(true);
+    content_ = new QWidget(scroll_);
+    content_->setObjectName(QStringLiteral("quadrant_contents"));
+    frame->addWidget(scroll_);
+
+    auto* root = new QVBoxLayout(content_);
     root->setContentsMargins(8, 8, 8, 8);
     root->setSpacing(8);
     if (hooks_.flight || hooks_.bridgeMessages)
@@ -157,6 +169,35 @@ void QuadrantWindow::Build()
     if (!hooks_.switches.empty())
         bottom->addWidget(BuildSwitchPanel(), 2);
     root->addLayout(bottom);
+    scroll_->setWidget(content_);
+    resize(sizeHint());
+}
+
+QSize QuadrantWindow::sizeHint() const
+{
+    // The contents' own size, not the scroll area's small default.
+    return content_ ? content_->sizeHint() : QWidget::sizeHint();
+}
+
+void PlaceQuadrantWindow(QuadrantWindow& quadrant, QWidget& mainWindow)
+{
+    const QRect area = WorkArea(&mainWindow);
+    const QSize extra = FrameExtra(quadrant);
+    quadrant.resize(quadrant.sizeHint().boundedTo(area.size() - extra));
+    const QSize outer = quadrant.size() + extra;
+    const QRect main = mainWindow.frameGeometry();
+    constexpr int kGap = 8;
+    if (main.right() + 1 + kGap + outer.width() <= area.right() + 1) {
+        quadrant.move(main.right() + 1 + kGap, main.top());
+    } else if (area.left() + outer.width() + kGap <= main.left()) {
+        quadrant.move(main.left() - kGap - outer.width(), main.top());
+    } else {
+        // No room beside it: in front of the main window, which it then
+        // belongs to so that it stays in front; it can be moved aside.
+        quadrant.setParent(&mainWindow, quadrant.windowFlags() | Qt::Window);
+        quadrant.move(main.topLeft() + QPoint(48, 48));
+    }
+    KeepWithin(quadrant, area);
 }
 
 QWidget* QuadrantWindow::BuildFlightPanel()

@@ -12,6 +12,7 @@ class QCheckBox;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
+class QScrollArea;
 
 namespace zrk {
 
@@ -97,6 +98,11 @@ public:
     // The speed-up factors the flight panel offers.
     static const std::vector<double>& SpeedFactors();
 
+    // The size its contents take; the window is given this size, or what
+    // the screen has room for, and then scrolls.
+    QSize sizeHint() const override;
+    QScrollArea* Canvas() const { return scroll_; }
+
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -142,9 +148,17 @@ private:
     QLabel* phase_ = nullptr;
     QLabel* time_ = nullptr;
     QPlainTextEdit* messages_ = nullptr;
+    QScrollArea* scroll_ = nullptr;
+    QWidget* content_ = nullptr;
     std::vector<std::string> shownMessages_;
     QTimer refresh_;
 };
+
+// Sizes the Quadrant window and places it on the main window's screen:
+// beside the main window when both fit there, else in front of it (it
+// then belongs to the main window, so it stays in front). Placed once; the
+// user may move it, and it keeps that place for the run.
+void PlaceQuadrantWindow(QuadrantWindow& quadrant, QWidget& mainWindow);
 
 // A lever's caption in the window ("THR 1", "REV 2", "SPD BRK", "FLAPS";
 // other names upper-cased) and its place in the row: throttles, reversers,

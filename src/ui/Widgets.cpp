@@ -1,6 +1,8 @@
 #include "ui/Widgets.h"
 
+#include <QGuiApplication>
 #include <QPainter>
+#include <QScreen>
 #include <QPainterPath>
 #include <QRadialGradient>
 #include <QResizeEvent>
@@ -13,6 +15,33 @@ namespace zrk {
 QColor FromFormColor(int bgr)
 {
     return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+}
+
+// ---------------------------------------------------------------- screens
+
+QRect WorkArea(const QWidget* window)
+{
+    const QScreen* s = window ? window->screen() : nullptr;
+    if (!s)
+        s = QGuiApplication::primaryScreen();
+    return s ? s->availableGeometry() : QRect(0, 0, 1366, 768);
+}
+
+QSize FrameExtra(const QWidget& window)
+{
+    const QSize measured = window.frameGeometry().size() - window.geometry().size();
+    if (window.isVisible() && (measured.width() > 0 || measured.height() > 0))
+        return measured;
+    return QSize(16, 40);
+}
+
+void KeepWithin(QWidget& window, const QRect& area)
+{
+    const QSize outer = window.size() + FrameExtra(window);
+    const int x = std::max(area.left(), std::min(window.x(), area.right() + 1 - outer.width()));
+    const int y = std::max(area.top(), std::min(window.y(), area.bottom() + 1 - outer.height()));
+    if (QPoint(x, y) != window.pos())
+        window.move(x, y);
 }
 
 // ---------------------------------------------------------------- AnchorArea

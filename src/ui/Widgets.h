@@ -1,5 +1,6 @@
 #pragma once
 #include <QColor>
+#include <QRect>
 #include <QSize>
 #include <QSlider>
 #include <QSpinBox>
@@ -85,6 +86,16 @@ protected:
 };
 using Slider = FocusWheel<QSlider>;
 using UpDownBox = FocusWheel<QSpinBox>;
+
+// The work area (the screen less its task bars) of the screen that shows
+// `window`, else of the primary screen; 1366x768 when there is no screen.
+QRect WorkArea(const QWidget* window);
+// What a top-level window's frame adds to its size: measured once it has
+// a frame, else an allowance for a usual title bar and border.
+QSize FrameExtra(const QWidget& window);
+// Moves a top-level window so that its frame lies within `area`; where it
+// is larger, its top-left corner stays inside.
+void KeepWithin(QWidget& window, const QRect& area);
 
 // A colour value of the models (0x00BBGGRR: red in the low byte) as a Qt
 // colour.

@@ -241,7 +241,7 @@ int main(int argc, char** argv)
         quadrantWindow = std::make_unique<zrk::QuadrantWindow>(*cockpit);
         // The program ends with the main window; the quadrant's closes with it.
         quadrantWindow->setAttribute(Qt::WA_QuitOnClose, false);
-        quadrantWindow->move(window->frameGeometry().topRight() + QPoint(8, 0));
+        zrk::PlaceQuadrantWindow(*quadrantWindow, *window);
         quadrantWindow->show();
     }
 

@@ -1,0 +1,186 @@
+// Every window of the virtual cockpit on a small screen (the offscreen
+// platform given one screen of the size in ZRK_SCREEN, "1366x768"): each
+// window lies within the work area, every control shows or can be scrolled
+// to, and windows overlap only where one stands in front of the other by
+// design.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QScreen>
+#include <QScrollArea>
+#include <QTest>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/TestHost.h"
+#include "app/VirtualDialogs.h"
+#include "app/VirtualProcessEnv.h"
+#include "app/WindowLayout.h"
+#include "app/demo/DemoCockpit.h"
+#include "bridge/VirtualBridgeSocket.h"
+#include "config/MemoryFileSystem.h"
+#include "ui/MainWindow.h"
+#include "ui/QuadrantWindow.h"
+
+namespace zrk {
+namespace {
+
+constexpr const char* kFolder = "/opt/zrk/demo";
+
+QSize ExpectedScreen()
+{
+    const char* s = std::getenv("ZRK_SCREEN");
+    const QStringList wh = QString::fromLatin1(s ? s : "1366x768").split(QLatin1Char('x'));
+    return wh.size() == 2 ? QSize(wh[0].toInt(), wh[1].toInt()) : QSize();
+}
+
+// The cockpit as the program runs it with its windows, on virtual time.
+class ScreenFitTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        process.bridgeRunning = true;
+        std::string error;
+        ASSERT_TRUE(DemoCockpit::PrepareFolder(files, kFolder, error)) << error;
+        form = std::make_unique<TForm1>(cockpit.MakePorts(host, host, process, dialogs, files, kFolder, socket, 698));
+        host.Bind(form.get());
+        form->FormCreate();
+        ASSERT_EQ(cockpit.Wire(*form), "");
+        host.RunFor(500);
+
+        main = std::make_unique<MainWindow>(*form, WindowOptions{Theme::Light, QString()});
+        main->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(main.get()));
+        quadrant = std::make_unique<QuadrantWindow>(cockpit);
+        PlaceQuadrantWindow(*quadrant, *main);
+        quadrant->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(quadrant.get()));
+    }
+    void TearDown() override
+    {
+        quadrant.reset();
+        main.reset();
+        if (form)
+            form->FormDestroy();
+    }
+
+    // Every control of `window` lies within the work area, or within the
+    // contents of a scroll area that shows within it.
+    static void ExpectReachable(QWidget& window, const QRect& area)
+    {
+        for (QWidget* w : window.findChildren<QWidget*>()) {
+            // Controls of another window (one that belongs to this one)
+            // are checked with that window.
+            if (w->window() != &window || !w->isVisibleTo(&window))
+                continue;
+            const QScrollArea* scroll = nullptr;
+            for (QWidget* p = w->parentWidget(); p && p != &window; p = p->parentWidget())
+                if (auto* s = qobject_cast<QScrollArea*>(p); s && s->widget() && s->widget()->isAncestorOf(w)) {
+                    scroll = s;
+                    break;
+                }
+            const QString name = w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className())
+                                                            : w->objectName();
+            if (scroll) {
+                const QWidget* contents = scroll->widget();
+                const QRect inContents(w->mapTo(contents, QPoint(0, 0)), w->size());
+                EXPECT_TRUE(contents->rect().contains(inContents))
+                    << window.windowTitle().toStdString() << ": " << name.toStdString() << " outside its scroll area";
+            } else {
+                const QRect global(w->mapToGlobal(QPoint(0, 0)), w->size());
+                EXPECT_TRUE(area.contains(global))
+                    << window.windowTitle().toStdString() << ": " << name.toStdString() << " off the screen";
+            }
+        }
+    }
+
+    std::vector<QWidget*> Windows() const
+    {
+        std::vector<QWidget*> shown;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible())
+                shown.push_back(w);
+        for (QWidget* w : main->findChildren<QWidget*>())
+            if (w->isWindow() && w->isVisible())
+                shown.push_back(w);
+        return shown;
+    }
+
+    TestHost host;
+    VirtualProcessEnv process;
+    VirtualDialogs dialogs;
+    MemoryFileSystem files;
+    VirtualBridgeSocket socket{host, VirtualBridgeSocket::Answer::Accept};
+    DemoCockpit cockpit{host, host};
+    std::unique_ptr<TForm1> form;
+    std::unique_ptr<MainWindow> main;
+    std::unique_ptr<QuadrantWindow> quadrant;
+};
+
+TEST_F(ScreenFitTest, EveryWindowFitsAndEveryControlCanBeReached)
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_NE(screen, nullptr);
+    ASSERT_EQ(screen->geometry().size(), ExpectedScreen()) << "the offscreen platform took no screen size";
+    const QRect area = screen->availableGeometry();
+    const QSize design(MainWindowLayout().width, MainWindowLayout().height);
+    const bool mainFits = area.width() >= design.width() + 16 && area.height() >= design.height() + 80;
+
+    // Each calibration dialog in turn, with the main and Quadrant windows.
+    const std::pair<const char*, const char*> openers[] = {
+        {"", ""}, {"Button4", "Form2"}, {"Button5", "Form3"}, {"Button1", "Form4"}, {"Button6", "Form5"}};
+    for (const auto& [opener, dialog] : openers) {
+        SCOPED_TRACE(opener);
+        if (*opener) {
+            form->Click(opener);
+            main->Refresh();
+            ASSERT_TRUE(main->Dialog(dialog)->isVisible());
+        }
+        const std::vector<QWidget*> windows = Windows();
+        for (QWidget* w : windows) {
+            SCOPED_TRACE(w->windowTitle().toStdString());
+            EXPECT_TRUE(area.contains(w->frameGeometry())) << "window off the work area";
+            ExpectReachable(*w, area);
+        }
+        // Overlapping windows: one belongs to the other, or both to the
+        // main window, in front of which they stand.
+        for (std::size_t i = 0; i < windows.size(); ++i)
+            for (std::size_t j = i + 1; j < windows.size(); ++j) {
+                QWidget* a = windows[i];
+                QWidget* b = windows[j];
+                if (!a->frameGeometry().intersects(b->frameGeometry()))
+                    continue;
+                const bool inFront = a->parentWidget() == b || b->parentWidget() == a
+                                     || (a->parentWidget() == main.get() && b->parentWidget() == main.get());
+                EXPECT_TRUE(inFront) << a->windowTitle().toStdString() << " overlaps "
+                                     << b->windowTitle().toStdString();
+            }
+        if (*opener) {
+            form->Click(std::string(dialog) + ".Button3");
+            main->Refresh();
+        }
+    }
+
+    // Where the design fits, the window keeps it; else it scrolls.
+    if (mainFits) {
+        EXPECT_GE(main->Canvas()->viewport()->width(), design.width());
+    }
+    EXPECT_TRUE(main->Canvas()->widget()->width() >= design.width());
+}
+
+} // namespace
+} // namespace zrk
+
+int main(int argc, char** argv)
+{
+    // The screen comes from the test's environment (QT_QPA_PLATFORM with
+    // the offscreen platform's screen file); offscreen without one.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
