@@ -338,7 +338,11 @@ QWidget* FormRenderer::Build(const ControlDesign& c, const ControlModel& model, 
         m->setReadOnly(true);
         m->setTabChangesFocus(true);
         m->setMaximumBlockCount(int(MemoModel::kMaxLines));
-        m->setLineWrapMode(QPlainTextEdit::NoWrap);
+        // Long lines wrap, so every line starts with its time at the left
+        // edge and the log never opens scrolled sideways.
+        m->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        m->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        m->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         if (model.memo) {
             auto view = std::make_shared<MemoView>(m);
             refresh = [view, model] { view->Refresh(*model.memo); };

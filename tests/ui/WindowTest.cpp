@@ -16,6 +16,9 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
@@ -367,6 +370,23 @@ TEST_F(WindowTest, TheLogFollowsTheNewestLineUnlessScrolledBack)
     window->Refresh();
     QApplication::processEvents();
     EXPECT_EQ(bar->value(), bar->maximum());
+}
+
+TEST_F(WindowTest, LongLogLinesWrapSoTheLogNeverOpensScrolledSideways)
+{
+    Open(Config({}));
+    Form().Log("Board library libphidget21.so.0 not found " + std::string(300, 'x') + " - boards stay idle");
+    for (int i = 0; i < 60; ++i)
+        Form().Log("line " + std::to_string(i));
+    window->Refresh();
+    QApplication::processEvents();
+    auto* memo = Get<QPlainTextEdit>("Form1", "Memo1");
+    EXPECT_EQ(memo->horizontalScrollBar()->maximum(), 0);
+    EXPECT_EQ(memo->horizontalScrollBar()->value(), 0);
+    // Every line starts at the left edge, its time first.
+    const QTextCursor longLine(memo->document()->findBlockByNumber(1));
+    EXPECT_LT(memo->cursorRect(longLine).left(), 12);
+    EXPECT_EQ(memo->verticalScrollBar()->value(), memo->verticalScrollBar()->maximum());
 }
 
 // ---------------------------------------------------------------- window
