@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/TForm1.h"
+#include "ui/win32/Win32Dpi.h"
 #include "ui/win32/Win32Text.h"
 
 namespace zrk {
@@ -54,6 +55,14 @@ void Anchor(int pos, int len, int delta, bool nearEdge, bool farEdge, int& outPo
         outPos = pos + delta;
 }
 
+// A place of the description at `dpi`: its edges scaled, so that controls
+// that touch at 96 DPI touch at every DPI.
+Bounds ScaledBounds(const Bounds& b, int dpi)
+{
+    const int left = ScaleToDpi(b.left, dpi), top = ScaleToDpi(b.top, dpi);
+    return Bounds{left, top, ScaleToDpi(b.Right(), dpi) - left, ScaleToDpi(b.Bottom(), dpi) - top};
+}
+
 RECT Anchored(const Bounds& b, unsigned anchors, int dx, int dy)
 {
     int x, y, w, h;
@@ -68,9 +77,9 @@ void Place(HWND hwnd, int x, int y, int w, int h)
         SetWindowPos(hwnd, nullptr, x, y, std::max(0, w), std::max(0, h), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-int UpDownArrowWidth()
+int UpDownArrowWidth(int dpi)
 {
-    return std::max(12, GetSystemMetrics(SM_CXVSCROLL));
+    return std::max(ScaleToDpi(12, dpi), MulDiv(GetSystemMetrics(SM_CXVSCROLL), dpi, SystemDpi()));
 }
 
 int UpDownPosition(HWND upDown)
@@ -98,9 +107,30 @@ HWND Win32FormRenderer::Make(const wchar_t* className, const std::wstring& text,
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
 }
 
-bool Win32FormRenderer::Build(HWND window, HFONT font)
+int Win32FormRenderer::Scaled(int designUnits) const
+{
+    return ScaleToDpi(designUnits, dpi_);
+}
+
+void Win32FormRenderer::SetDpi(int dpi, HFONT font)
+{
+    dpi_ = dpi > 0 ? dpi : 96;
+    auto setFont = [font](HWND w) {
+        if (w)
+            SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    };
+    for (const Drawn& d : drawn_) {
+        setFont(d.hwnd);
+        setFont(d.buddy);
+        for (HWND item : d.items)
+            setFont(item);
+    }
+}
+
+bool Win32FormRenderer::Build(HWND window, HFONT font, int dpi)
 {
     window_ = window;
+    dpi_ = dpi > 0 ? dpi : 96;
     drawn_.clear();
     byName_.clear();
     byWindow_.clear();
@@ -131,7 +161,7 @@ bool Win32FormRenderer::Build(HWND window, HFONT font)
         drawn_.push_back(std::move(d));
     }
     updating_ = false;
-    Layout(design_.width, design_.height);
+    Layout(Scaled(design_.width), Scaled(design_.height));
     Refresh();
     return ok;
 }
@@ -253,26 +283,29 @@ bool Win32FormRenderer::BuildControl(Drawn& d, HFONT font)
 
 void Win32FormRenderer::Layout(int clientWidth, int clientHeight, POINT origin)
 {
-    const int dx = std::max(0, clientWidth - design_.width);
-    const int dy = std::max(0, clientHeight - design_.height);
+    const int dx = std::max(0, clientWidth - Scaled(design_.width));
+    const int dy = std::max(0, clientHeight - Scaled(design_.height));
+    const int radioX = Scaled(kRadioAreaX), radioY = Scaled(kRadioAreaY), radioBottom = Scaled(kRadioBottom),
+              radioRowMax = Scaled(kRadioRowMax);
     for (Drawn& d : drawn_) {
         const ControlDesign& c = *d.design;
+        const Bounds bounds = ScaledBounds(c.bounds, dpi_);
         RECT r;
         if (d.parent < 0) {
-            r = Anchored(c.bounds, c.anchors, dx, dy);
+            r = Anchored(bounds, c.anchors, dx, dy);
             OffsetRect(&r, origin.x, origin.y);
         } else {
             const Drawn& p = drawn_[std::size_t(d.parent)];
-            const Bounds& pb = p.design->bounds;
+            const Bounds pb = ScaledBounds(p.design->bounds, dpi_);
             const int pdx = int(p.place.right - p.place.left) - pb.width;
             const int pdy = int(p.place.bottom - p.place.top) - pb.height;
-            r = Anchored(c.bounds, c.anchors, pdx, pdy);
+            r = Anchored(bounds, c.anchors, pdx, pdy);
             OffsetRect(&r, p.place.left, p.place.top);
         }
         d.place = r;
         const int w = r.right - r.left, h = r.bottom - r.top;
         if (c.kind == ControlKind::UpDown) {
-            const int arrows = std::min(w, UpDownArrowWidth());
+            const int arrows = std::min(w, UpDownArrowWidth(dpi_));
             Place(d.buddy, r.left, r.top, w - arrows, h);
             Place(d.hwnd, r.right - arrows, r.top, arrows, h);
             continue;
@@ -282,11 +315,11 @@ void Win32FormRenderer::Layout(int clientWidth, int clientHeight, POINT origin)
             const int n = int(d.items.size());
             const int columns = std::max(1, c.columns);
             const int rows = std::max(1, (n + columns - 1) / columns);
-            const int areaW = w - 2 * kRadioAreaX, areaH = h - kRadioAreaY - kRadioBottom;
-            const int cellW = areaW / columns, cellH = std::min(kRadioRowMax, areaH / rows);
+            const int areaW = w - 2 * radioX, areaH = h - radioY - radioBottom;
+            const int cellW = areaW / columns, cellH = std::min(radioRowMax, areaH / rows);
             for (int i = 0; i < n; ++i)
-                Place(d.items[std::size_t(i)], r.left + kRadioAreaX + (i % columns) * cellW,
-                      r.top + kRadioAreaY + (i / columns) * cellH, cellW, cellH);
+                Place(d.items[std::size_t(i)], r.left + radioX + (i % columns) * cellW,
+                      r.top + radioY + (i / columns) * cellH, cellW, cellH);
         }
     }
 }

@@ -40,14 +40,23 @@ public:
     Win32FormRenderer& operator=(const Win32FormRenderer&) = delete;
 
     // Creates the controls in `window`, whose client area has the form's
-    // design size, in `font`. False when a control could not be created.
-    bool Build(HWND window, HFONT font);
+    // design size at `dpi`, in `font`. False when a control could not be
+    // created.
+    bool Build(HWND window, HFONT font, int dpi = 96);
+
+    // Draws the form at another DPI from now on, in `font` (made for that
+    // DPI); Layout places the controls for it.
+    void SetDpi(int dpi, HFONT font);
+    int Dpi() const { return dpi_; }
+    // A length of the description (96 DPI) at the form's DPI.
+    int Scaled(int designUnits) const;
 
     // Brings every control in line with its model. Changes made here are
     // never taken for a user's action.
     void Refresh();
 
-    // Places the controls for a client area of this size: a control
+    // Places the controls for a client area of this size (in pixels; the
+    // description's places are scaled by the form's DPI): a control
     // anchored to both edges of an axis stretches with its panel, to the
     // far edge only it moves. Smaller than the design size keeps the
     // design places. `origin` is where the form's top-left corner lies in
@@ -104,6 +113,7 @@ private:
     // Set while the renderer changes its controls itself: the notifications
     // those changes send (EN_CHANGE of a set text) are not the user's.
     bool updating_ = false;
+    int dpi_ = 96;
 };
 
 } // namespace zrk

@@ -10,6 +10,7 @@
 #include "app/TForm1.h"
 #include "app/WindowBinding.h"
 #include "app/WindowLayout.h"
+#include "ui/win32/Win32Dpi.h"
 #include "ui/win32/Win32FormRenderer.h"
 #include "ui/win32/Win32Text.h"
 
@@ -56,6 +57,15 @@ RECT WorkArea(HWND window)
     return work;
 }
 
+// The place of a window of this size nearest to (x, y) that lies inside
+// `work`; a window larger than it keeps to its top-left corner.
+POINT KeepInside(const RECT& work, int x, int y, int width, int height)
+{
+    x = std::max<int>(work.left, std::min<int>(x, work.right - width));
+    y = std::max<int>(work.top, std::min<int>(y, work.bottom - height));
+    return POINT{x, y};
+}
+
 } // namespace
 
 Win32MainWindow::Win32MainWindow(TForm1& form, HINSTANCE instance) : form_(form), instance_(instance) {}
@@ -69,8 +79,26 @@ Win32MainWindow::~Win32MainWindow()
     for (auto& d : dialogs_)
         if (d->hwnd)
             DestroyWindow(d->hwnd);
-    if (font_ && ownFont_)
-        DeleteObject(font_);
+    for (const auto& [dpi, font] : fonts_)
+        DeleteObject(font);
+}
+
+HFONT Win32MainWindow::FontFor(int dpi)
+{
+    if (auto it = fonts_.find(dpi); it != fonts_.end())
+        return it->second;
+    // The system's message font, which it gives at its own DPI.
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    HFONT font = nullptr;
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
+        metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi, SystemDpi());
+        font = CreateFontIndirectW(&metrics.lfMessageFont);
+    }
+    if (!font)
+        return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    fonts_.emplace(dpi, font);
+    return font;
 }
 
 HWND Win32MainWindow::Handle() const
@@ -107,16 +135,6 @@ bool Win32MainWindow::Create()
     if (!RegisterFormClass(instance_, &Win32MainWindow::WindowProc))
         return false;
 
-    if (!font_) {
-        NONCLIENTMETRICSW metrics{};
-        metrics.cbSize = sizeof(metrics);
-        if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
-            font_ = CreateFontIndirectW(&metrics.lfMessageFont);
-        ownFont_ = font_ != nullptr;
-        if (!font_)
-            font_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    }
-
     const FormDesign& layout = MainWindowLayout();
     main_.owner = this;
     main_.renderer = std::make_unique<Win32FormRenderer>(layout, form_, [this] { Refresh(); });
@@ -146,27 +164,27 @@ bool Win32MainWindow::CreateForm(FormWindow& fw, std::string_view formName, DWOR
     const FormDesign* design = FindFormLayout(formName);
     if (!design)
         return false;
-    // The client area has the design size: the main window as much of it
-    // as the screen has room for.
-    RECT frame{0, 0, design->width, design->height};
-    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-    int width = frame.right - frame.left, height = frame.bottom - frame.top;
-    int x = CW_USEDEFAULT, y = CW_USEDEFAULT;
-    if (!owner) {
-        const RECT work = WorkArea(nullptr);
-        width = std::min<int>(width, work.right - work.left);
-        height = std::min<int>(height, work.bottom - work.top);
-    } else {
-        x = 0;
-        y = 0;
-    }
     fw.title = Utf8ToWide(design->caption);
-    HWND hwnd = CreateWindowExW(exStyle, kFormWindowClass, fw.title.c_str(), style, x, y, width, height, owner,
-                                nullptr, instance_, &fw);
+    // Made first, sized then: the DPI it is drawn at is the window's own.
+    HWND hwnd = CreateWindowExW(exStyle, kFormWindowClass, fw.title.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
+                                0, 0, owner, nullptr, instance_, &fw);
     if (!hwnd)
         return false;
     fw.hwnd = hwnd;
-    if (!fw.renderer->Build(hwnd, font_))
+    const int dpi = WindowDpi(hwnd);
+    // The client area has the design size at that DPI, or as much of it as
+    // the work area of the main window's screen has room for; the window
+    // lies inside that work area.
+    RECT frame{0, 0, ScaleToDpi(design->width, dpi), ScaleToDpi(design->height, dpi)};
+    AdjustFrameForDpi(frame, style, exStyle, dpi);
+    const RECT work = WorkArea(owner ? owner : hwnd);
+    const int width = std::min<int>(frame.right - frame.left, work.right - work.left);
+    const int height = std::min<int>(frame.bottom - frame.top, work.bottom - work.top);
+    RECT now{};
+    GetWindowRect(hwnd, &now);
+    const POINT at = KeepInside(work, now.left, now.top, width, height);
+    SetWindowPos(hwnd, nullptr, at.x, at.y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (!fw.renderer->Build(hwnd, FontFor(dpi), dpi))
         return false;
     LayoutForm(fw);
     return true;
@@ -178,14 +196,15 @@ void Win32MainWindow::LayoutForm(FormWindow& fw)
         return;
     layingOut_ = true;
     POINT origin{0, 0};
-    if (&fw == &main_) {
+    {
         const FormDesign& design = fw.renderer->Design();
+        const int designWidth = fw.renderer->Scaled(design.width), designHeight = fw.renderer->Scaled(design.height);
         // Twice: a scroll bar that appears takes room from the other axis.
         for (int pass = 0; pass < 2; ++pass) {
             RECT client{};
             GetClientRect(fw.hwnd, &client);
-            const std::pair<int, std::pair<int, int>> axes[] = {{SB_HORZ, {design.width, int(client.right)}},
-                                                                {SB_VERT, {design.height, int(client.bottom)}}};
+            const std::pair<int, std::pair<int, int>> axes[] = {{SB_HORZ, {designWidth, int(client.right)}},
+                                                                {SB_VERT, {designHeight, int(client.bottom)}}};
             for (const auto& [bar, sizes] : axes) {
                 SCROLLINFO info{};
                 info.cbSize = sizeof(info);
@@ -203,14 +222,14 @@ void Win32MainWindow::LayoutForm(FormWindow& fw)
     layingOut_ = false;
 }
 
-void Win32MainWindow::ScrollMain(int bar, int code)
+void Win32MainWindow::ScrollForm(FormWindow& fw, int bar, int code)
 {
     SCROLLINFO info{};
     info.cbSize = sizeof(info);
     info.fMask = SIF_ALL;
-    if (!GetScrollInfo(main_.hwnd, bar, &info))
+    if (!GetScrollInfo(fw.hwnd, bar, &info))
         return;
-    constexpr int kLine = 20;
+    const int kLine = fw.renderer->Scaled(20);
     int pos = info.nPos;
     switch (code) {
     case SB_LINEUP:
@@ -240,9 +259,20 @@ void Win32MainWindow::ScrollMain(int bar, int code)
     }
     info.fMask = SIF_POS;
     info.nPos = pos;
-    SetScrollInfo(main_.hwnd, bar, &info, TRUE);
-    LayoutForm(main_);
-    InvalidateRect(main_.hwnd, nullptr, TRUE);
+    SetScrollInfo(fw.hwnd, bar, &info, TRUE);
+    LayoutForm(fw);
+    InvalidateRect(fw.hwnd, nullptr, TRUE);
+}
+
+void Win32MainWindow::OnDpiChanged(FormWindow& fw, int dpi, const RECT& suggested)
+{
+    // Moved to a screen of another DPI (or its DPI changed): drawn at the
+    // new one, in the size the system suggests for it.
+    fw.renderer->SetDpi(dpi, FontFor(dpi));
+    SetWindowPos(fw.hwnd, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    LayoutForm(fw);
+    InvalidateRect(fw.hwnd, nullptr, TRUE);
 }
 
 LRESULT CALLBACK Win32MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -279,18 +309,22 @@ LRESULT Win32MainWindow::HandleMessage(FormWindow& fw, UINT message, WPARAM wPar
         return 0;
     case WM_HSCROLL:
     case WM_VSCROLL:
-        // The main window's own scroll bars (its controls' come with the
+        // The window's own scroll bars (its controls' come with the
         // control's window and went to the renderer).
-        if (isMain && lParam == 0) {
-            ScrollMain(message == WM_HSCROLL ? SB_HORZ : SB_VERT, LOWORD(wParam));
+        if (lParam == 0) {
+            ScrollForm(fw, message == WM_HSCROLL ? SB_HORZ : SB_VERT, LOWORD(wParam));
             return 0;
         }
         break;
-    case WM_MOUSEWHEEL:
-        if (isMain) {
-            const int notches = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
-            for (int i = 0; i < std::abs(notches) * 3; ++i)
-                ScrollMain(SB_VERT, notches > 0 ? SB_LINEUP : SB_LINEDOWN);
+    case WM_MOUSEWHEEL: {
+        const int notches = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
+        for (int i = 0; i < std::abs(notches) * 3; ++i)
+            ScrollForm(fw, SB_VERT, notches > 0 ? SB_LINEUP : SB_LINEDOWN);
+        return 0;
+    }
+    case WM_DPICHANGED:
+        if (lParam && LOWORD(wParam) > 0) {
+            OnDpiChanged(fw, LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             return 0;
         }
         break;
@@ -353,17 +387,22 @@ void Win32MainWindow::SyncDialog(FormWindow& fw)
         return;
     }
     if (!fw.placed) {
-        // First showing: centred on the screen, or at its design place.
+        // First showing: centred over the main window, or at its design
+        // place from the main window's corner; inside the work area of the
+        // main window's screen either way.
         const FormDesign& design = fw.renderer->Design();
         const RECT work = WorkArea(main_.hwnd);
-        RECT frame{};
+        RECT frame{}, over{};
         GetWindowRect(fw.hwnd, &frame);
-        int x = work.left + design.left, y = work.top + design.top;
+        GetWindowRect(main_.hwnd, &over);
+        const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+        int x = over.left + fw.renderer->Scaled(design.left), y = over.top + fw.renderer->Scaled(design.top);
         if (design.centred) {
-            x = work.left + ((work.right - work.left) - (frame.right - frame.left)) / 2;
-            y = work.top + ((work.bottom - work.top) - (frame.bottom - frame.top)) / 2;
+            x = over.left + ((over.right - over.left) - width) / 2;
+            y = over.top + ((over.bottom - over.top) - height) / 2;
         }
-        SetWindowPos(fw.hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        const POINT at = KeepInside(work, x, y, width, height);
+        SetWindowPos(fw.hwnd, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         fw.placed = true;
     }
     ShowWindow(fw.hwnd, SW_SHOW);

@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -79,16 +80,18 @@ private:
     void SyncTitle(FormWindow& fw, const std::string& caption);
     void SyncDialog(FormWindow& fw);
     void CloseDialog(FormWindow& fw);
-    // Places a form's controls for its client area; the main window
-    // scrolls when it is smaller than its design.
+    // Places a form's controls for its client area; a window smaller than
+    // its design (at its DPI) scrolls.
     void LayoutForm(FormWindow& fw);
-    void ScrollMain(int bar, int code);
+    void ScrollForm(FormWindow& fw, int bar, int code);
+    // The message font at `dpi`, made once per DPI.
+    HFONT FontFor(int dpi);
+    void OnDpiChanged(FormWindow& fw, int dpi, const RECT& suggested);
     bool IsOurs(HWND hwnd) const;
 
     TForm1& form_;
     HINSTANCE instance_;
-    HFONT font_ = nullptr;
-    bool ownFont_ = false;
+    std::map<int, HFONT> fonts_;
     FormWindow main_;
     std::vector<std::unique_ptr<FormWindow>> dialogs_;
     bool refreshing_ = false;

@@ -9,6 +9,7 @@
 
 #include <commctrl.h>
 
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -16,6 +17,7 @@
 
 #include "app/WindowLayout.h"
 #include "support/Rig.h"
+#include "ui/win32/Win32Dpi.h"
 #include "ui/win32/Win32FormRenderer.h"
 #include "ui/win32/Win32MainWindow.h"
 #include "ui/win32/Win32Text.h"
@@ -580,6 +582,192 @@ TEST_F(Win32WindowTest, AWindowSmallerThanItsDesignScrolls)
     const RECT back = PlaceIn(main, Item("Form1", "Button10"));
     EXPECT_EQ(back.left, 994);
     EXPECT_EQ(back.top, 592);
+}
+
+// ---------------------------------------------------------------- DPI and fit
+
+std::vector<const FormDesign*> AllForms()
+{
+    std::vector<const FormDesign*> forms{&MainWindowLayout()};
+    for (const FormDesign& d : DialogLayouts())
+        forms.push_back(&d);
+    return forms;
+}
+
+int FontHeight(HWND control)
+{
+    LOGFONTW font{};
+    auto handle = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+    return handle && GetObjectW(handle, sizeof(font), &font) ? int(font.lfHeight) : 0;
+}
+
+TEST_F(Win32WindowTest, AMoveToAScreenOfAnotherDpiRedrawsTheWindowAtItInTheSuggestedRectangle)
+{
+    Open(Config({}));
+    HWND main = window->Handle();
+    const int dpi = WindowDpi(main);
+    const int fontBefore = FontHeight(Item("Form1", "Button10"));
+    const struct {
+        int dpi;
+        RECT suggested;
+    } moves[] = {{dpi * 3 / 2, {40, 30, 940, 630}}, {dpi * 2, {0, 0, 1000, 700}}, {dpi, {10, 10, 900, 600}}};
+    for (const auto& move : moves) {
+        SendMessageW(main, WM_DPICHANGED, MAKEWPARAM(move.dpi, move.dpi), reinterpret_cast<LPARAM>(&move.suggested));
+        SendMessageW(main, WM_HSCROLL, SB_LEFT, 0);
+        SendMessageW(main, WM_VSCROLL, SB_TOP, 0);
+        RECT now{};
+        GetWindowRect(main, &now);
+        EXPECT_TRUE(EqualRect(&now, &move.suggested)) << move.dpi;
+        // The description's places, scaled; the scroll range is its size.
+        const RECT save = PlaceIn(main, Item("Form1", "Button10"));
+        EXPECT_EQ(save.left, MulDiv(994, move.dpi, 96)) << move.dpi;
+        EXPECT_EQ(save.top, MulDiv(592, move.dpi, 96)) << move.dpi;
+        SCROLLINFO bar{};
+        bar.cbSize = sizeof(bar);
+        bar.fMask = SIF_RANGE;
+        ASSERT_TRUE(GetScrollInfo(main, SB_HORZ, &bar));
+        EXPECT_EQ(bar.nMax + 1, MulDiv(MainWindowLayout().width, move.dpi, 96)) << move.dpi;
+        EXPECT_EQ(FontHeight(Item("Form1", "Button10")), MulDiv(fontBefore, move.dpi, dpi)) << move.dpi;
+        EXPECT_EQ(FontHeight(Item("Form1", "Label2")), MulDiv(fontBefore, move.dpi, dpi)) << move.dpi;
+    }
+}
+
+// Run by Win32WindowDpiTest in a process of its own, started with the
+// system's DPI set (wine reads it once, when a process starts).
+class Win32WindowAtDpiTest : public Win32WindowTest {
+protected:
+    void SetUp() override
+    {
+        const char* dpi = std::getenv("ZRK_TEST_DPI");
+        if (!dpi)
+            GTEST_SKIP() << "runs in a process of its own at a set DPI";
+        expectedDpi = std::atoi(dpi);
+        Open(Config({}));
+        ASSERT_EQ(WindowDpi(window->Handle()), expectedDpi);
+    }
+    int expectedDpi = 96;
+};
+
+TEST_F(Win32WindowAtDpiTest, EveryControlIsFoundAndNoLabelClipsItsText)
+{
+    for (const FormDesign* f : AllForms()) {
+        HWND form = FormWindow(f->name);
+        for (const ControlDesign& c : f->controls) {
+            HWND w = Item(f->name, c.name);
+            ASSERT_NE(w, nullptr) << f->name << "." << c.name;
+            if (c.kind == ControlKind::Label || c.kind == ControlKind::Button || c.kind == ControlKind::CheckBox
+                || c.kind == ControlKind::Panel || c.kind == ControlKind::RadioGroup || c.kind == ControlKind::Edit) {
+                EXPECT_EQ(FontHeight(w), FontHeight(Item("Form1", "Button10"))) << c.name;
+            }
+            if (c.kind == ControlKind::UpDown) {
+                EXPECT_NE(GetDlgItem(form, UpDownBuddyId(ControlId(*f, c.name))), nullptr) << c.name;
+            }
+            for (std::size_t i = 0; i < c.items.size(); ++i) {
+                EXPECT_NE(GetDlgItem(form, RadioItemId(ControlId(*f, c.name), int(i))), nullptr) << c.name;
+            }
+            if (c.kind != ControlKind::Label)
+                continue;
+            const std::wstring text = Utf8ToWide(WindowTextUtf8(w));
+            HDC dc = GetDC(w);
+            HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(w, WM_GETFONT, 0, 0)));
+            SIZE size{};
+            GetTextExtentPoint32W(dc, text.c_str(), int(text.size()), &size);
+            SelectObject(dc, old);
+            ReleaseDC(w, dc);
+            RECT client{};
+            GetClientRect(w, &client);
+            EXPECT_LE(size.cx, client.right) << f->name << "." << c.name << " \"" << WindowTextUtf8(w) << "\"";
+            EXPECT_LE(size.cy, client.bottom) << f->name << "." << c.name << " \"" << WindowTextUtf8(w) << "\"";
+        }
+    }
+}
+
+TEST_F(Win32WindowAtDpiTest, EveryWindowLiesInTheWorkAreaAndEveryControlInItsClientAreaOrScrollRange)
+{
+    MONITORINFO screen{};
+    screen.cbSize = sizeof(screen);
+    ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(window->Handle(), MONITOR_DEFAULTTOPRIMARY), &screen));
+    const RECT work = screen.rcWork;
+    // A calibration dialog opens centred over the main window.
+    Click("Form1", "Button4");
+    ASSERT_TRUE(IsWindowVisible(window->Dialog("Form2")));
+    RECT mainFrame{}, dialogFrame{};
+    GetWindowRect(window->Handle(), &mainFrame);
+    GetWindowRect(window->Dialog("Form2"), &dialogFrame);
+    EXPECT_NEAR((dialogFrame.left + dialogFrame.right) / 2, (mainFrame.left + mainFrame.right) / 2, 1);
+    EXPECT_NEAR((dialogFrame.top + dialogFrame.bottom) / 2, (mainFrame.top + mainFrame.bottom) / 2, 1);
+
+    for (const FormDesign* f : AllForms()) {
+        HWND form = FormWindow(f->name);
+        RECT frame{};
+        GetWindowRect(form, &frame);
+        EXPECT_GE(frame.left, work.left) << f->name;
+        EXPECT_GE(frame.top, work.top) << f->name;
+        EXPECT_LE(frame.right, work.right) << f->name;
+        EXPECT_LE(frame.bottom, work.bottom) << f->name;
+        // What the client area shows, scrolled to its start, and what
+        // scrolling reaches.
+        SendMessageW(form, WM_HSCROLL, SB_LEFT, 0);
+        SendMessageW(form, WM_VSCROLL, SB_TOP, 0);
+        RECT client{};
+        GetClientRect(form, &client);
+        LONG reachX = client.right, reachY = client.bottom;
+        SCROLLINFO bar{};
+        bar.cbSize = sizeof(bar);
+        bar.fMask = SIF_RANGE | SIF_PAGE;
+        if (GetScrollInfo(form, SB_HORZ, &bar) && int(bar.nPage) <= bar.nMax)
+            reachX = std::max<LONG>(reachX, bar.nMax + 1);
+        if (GetScrollInfo(form, SB_VERT, &bar) && int(bar.nPage) <= bar.nMax)
+            reachY = std::max<LONG>(reachY, bar.nMax + 1);
+        EXPECT_GE(reachX, MulDiv(f->width, expectedDpi, 96)) << f->name;
+        EXPECT_GE(reachY, MulDiv(f->height, expectedDpi, 96)) << f->name;
+        for (const ControlDesign& c : f->controls) {
+            const RECT r = PlaceIn(form, Item(f->name, c.name));
+            EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= reachX && r.bottom <= reachY)
+                << f->name << "." << c.name << " at " << r.left << "," << r.top << " " << r.right << "," << r.bottom;
+        }
+    }
+}
+
+// The tests above at 100 % and 150 %: each in a process started with the
+// system's DPI set in the registry, where wine reads it.
+TEST(Win32WindowDpiTest, EveryFormIsDrawnWholeAt100And150Percent)
+{
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    HKEY desktop = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &desktop),
+              ERROR_SUCCESS);
+    DWORD saved = 0, size = sizeof(saved), type = 0;
+    const bool hadValue = RegQueryValueExW(desktop, L"LogPixels", nullptr, &type, reinterpret_cast<BYTE*>(&saved), &size)
+                          == ERROR_SUCCESS;
+    for (const DWORD dpi : {96u, 144u}) {
+        ASSERT_EQ(RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof(dpi)),
+                  ERROR_SUCCESS);
+        SetEnvironmentVariableW(L"ZRK_TEST_DPI", std::to_wstring(dpi).c_str());
+        std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=Win32WindowAtDpiTest.*";
+        STARTUPINFOW start{};
+        start.cb = sizeof(start);
+        PROCESS_INFORMATION child{};
+        const bool started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                            &start, &child);
+        SetEnvironmentVariableW(L"ZRK_TEST_DPI", nullptr);
+        DWORD code = 1;
+        if (started) {
+            // Once it has started, it has read the DPI.
+            WaitForSingleObject(child.hProcess, 120000);
+            GetExitCodeProcess(child.hProcess, &code);
+            CloseHandle(child.hThread);
+            CloseHandle(child.hProcess);
+        }
+        EXPECT_TRUE(started) << dpi;
+        EXPECT_EQ(code, 0u) << "at " << dpi << " DPI";
+    }
+    if (hadValue && type == REG_DWORD)
+        RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&saved), sizeof(saved));
+    else
+        RegDeleteValueW(desktop, L"LogPixels");
+    RegCloseKey(desktop);
 }
 
 TEST_F(Win32WindowTest, ClosingTheMainWindowAsksTheController)
