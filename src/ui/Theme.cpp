@@ -90,6 +90,9 @@ QString StyleSheetOf(const ThemeColors& c)
                " padding: 3px 8px; }"
                "QPushButton:hover { border-color: %6; }"
                "QPushButton:pressed { background: %2; }"
+               // A toggle that is on (a HOLD, the flight's speed) looks
+               // pressed in: the accent's face with light text.
+               "QPushButton:checked { background: %6; color: white; border-color: %6; }"
                "QLineEdit[role=\"edit\"] { background: %1; color: %5; border: 1px solid %2; border-radius: 4px;"
                " padding: 0px 3px; }"
                "QPushButton:focus, QLineEdit[role=\"edit\"]:focus { border: 1px solid %6; }")

@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -377,6 +378,25 @@ TEST(QuadrantWindowCockpit, ShowsTheCockpitAndSteersItsFlight)
     window.close();
     host.SetPeriodicStep(0, {});
     form.FormDestroy();
+}
+
+TEST_F(QuadrantWindowTest, AHoldThatIsOnLooksPressedInEitherTheme)
+{
+    Open();
+    QAbstractButton* hold = window->HoldButton("throttle1");
+    ASSERT_NE(hold, nullptr);
+    // The colour at the middle of the button's face, beside its text.
+    auto face = [hold] { return hold->grab().toImage().pixelColor(4, hold->height() / 2); };
+    for (Theme theme : {Theme::Dark, Theme::Light}) {
+        ApplyTheme(*qApp, theme);
+        hold->setChecked(false);
+        const QColor up = face();
+        hold->setChecked(true);
+        const QColor down = face();
+        EXPECT_GT(std::abs(up.lightness() - down.lightness()) + std::abs(up.hue() - down.hue()), 40)
+            << "up " << up.name().toStdString() << ", held " << down.name().toStdString();
+        hold->setChecked(false);
+    }
 }
 
 } // namespace
