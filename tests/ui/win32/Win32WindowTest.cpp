@@ -770,6 +770,33 @@ TEST(Win32WindowDpiTest, EveryFormIsDrawnWholeAt100And150Percent)
     RegCloseKey(desktop);
 }
 
+TEST_F(Win32WindowTest, ADialogSmallerThanItsDesignScrollsAsAWhole)
+{
+    Open(Config({}));
+    for (const FormDesign& d : DialogLayouts()) {
+        HWND dialog = window->Dialog(d.name);
+        SetWindowPos(dialog, nullptr, 0, 0, d.width / 2, d.height / 2, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        RECT client{};
+        GetClientRect(dialog, &client);
+        ASSERT_LT(client.right, d.width) << d.name;
+        // Scrolled to the end, the design's far corner is the client
+        // area's; back at the start, every control is at its design place.
+        SendMessageW(dialog, WM_HSCROLL, SB_RIGHT, 0);
+        SendMessageW(dialog, WM_VSCROLL, SB_BOTTOM, 0);
+        const int scrolledX = GetScrollPos(dialog, SB_HORZ), scrolledY = GetScrollPos(dialog, SB_VERT);
+        EXPECT_EQ(scrolledX + client.right, d.width) << d.name;
+        EXPECT_EQ(scrolledY + client.bottom, d.height) << d.name;
+        const ControlDesign& first = d.controls.front();
+        const RECT atEnd = PlaceIn(dialog, Item(d.name, first.name));
+        EXPECT_EQ(atEnd.left, first.bounds.left - scrolledX) << d.name;
+        SendMessageW(dialog, WM_HSCROLL, SB_LEFT, 0);
+        SendMessageW(dialog, WM_VSCROLL, SB_TOP, 0);
+        const RECT back = PlaceIn(dialog, Item(d.name, first.name));
+        EXPECT_EQ(back.left, first.bounds.left) << d.name;
+        EXPECT_EQ(back.top, first.bounds.top) << d.name;
+    }
+}
+
 TEST_F(Win32WindowTest, ClosingTheMainWindowAsksTheController)
 {
     Open(Config({}));
