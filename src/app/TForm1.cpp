@@ -160,6 +160,8 @@ IniFile TForm1::OpenConfig()
                                        + "). Running on the default settings.");
             return IniFile::Parse(DefaultConfigText());
         }
+        // Said in the log, so the user knows where the settings live.
+        startupWarnings_.push_back("Settings saved to " + path);
         file = ports_.files.Read(path, kMaxSettingsFileBytes);
     }
     if (file.status == FileRead::Status::Read)
@@ -415,6 +417,8 @@ bool TForm1::Save_Config()
         ports_.dialogs.ShowError(msg);
         return false;
     }
+    // A save is otherwise silent: the log says it worked, and where.
+    Log("Settings saved to " + path);
     ConfigChanged = false;
     return true;
 }

@@ -107,6 +107,8 @@ TEST(Save, TheNextStartShowsTheSavedValues)
     f.p_pid_d.Text = "250";
     rig.dialogs.answers = {DialogAnswer::Yes};
     ASSERT_TRUE(f.Save_Config());
+    // The log says where it went.
+    EXPECT_TRUE(rig.Logged(std::string("Settings saved to ") + kConfigPath));
 
     Rig next;
     TForm1& g = next.Start(rig.ConfigFile());
@@ -139,6 +141,7 @@ TEST(Save, AFailedSaveIsReportedKeepsTheChangeAndTheOldFile)
         rig.dialogs.answers = {DialogAnswer::Yes};
         EXPECT_TRUE(f.FormCloseQuery());
         EXPECT_EQ(IniFile::Parse(rig.ConfigFile()).Read("THROTTLES", "THROTTLE_1_IDLE"), "130");
+        EXPECT_EQ(rig.Log().back(), std::string("Settings saved to ") + kConfigPath);
     }
 }
 

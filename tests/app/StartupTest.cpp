@@ -28,10 +28,15 @@ const std::vector<std::string> kReminders = {
     "INFORMATION - Calibrate Reversers",
 };
 
-std::vector<std::string> FirstStartLog(const char* type)
+// The log of a start on a file with no serial numbers; `written`: the
+// default file was written first.
+std::vector<std::string> FirstStartLog(const char* type, bool written)
 {
-    std::vector<std::string> l = {"Version : 2.07", std::string("Aircraft Type : B") + type,
-                                  "Reading Serial Numbers"};
+    std::vector<std::string> l = {"Version : 2.07"};
+    if (written)
+        l.push_back(std::string("Settings saved to ") + kConfigPath);
+    l.push_back(std::string("Aircraft Type : B") + type);
+    l.push_back("Reading Serial Numbers");
     l.insert(l.end(), kSerialLines.begin(), kSerialLines.end());
     l.push_back("Reading Serial Numbers - Completed");
     l.insert(l.end(), kReminders.begin(), kReminders.end());
@@ -45,7 +50,7 @@ TEST(Startup, FirstStartWritesTheDefaultFileAndLogsInOrder)
     Rig rig;
     TForm1& f = rig.Start();
     EXPECT_EQ(rig.ConfigFile(), DefaultConfigText());
-    EXPECT_EQ(rig.Log(), FirstStartLog("777"));
+    EXPECT_EQ(rig.Log(), FirstStartLog("777", true));
     EXPECT_EQ(f.Caption, "ZRK Throttle and Trim Controller : 2.07");
     EXPECT_FALSE(f.ConfigChanged);
     // A fresh file runs with the file's values, not the key defaults.
@@ -99,7 +104,7 @@ TEST(Startup, A747FileWithOnlyTheTypeRunsOnEveryDefault)
     EXPECT_EQ(f.Label(78).Caption, "2000");
     EXPECT_TRUE(f.TrackBar(3).Visible);
 
-    auto expected = FirstStartLog("747");
+    auto expected = FirstStartLog("747", false);
     expected.push_back("Interface Board 2 Serial No (PBrake,Stab,Trim)  Not Specified");
     EXPECT_EQ(rig.Log(), expected);
     // The user's file is not rewritten at start.
