@@ -2,6 +2,7 @@
 // virtual quadrant and the scripted flight, checked step by step.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
@@ -262,6 +263,27 @@ TEST(DemoCockpit, SwitchesReachTheBridge)
 // What the hosts do around the cockpit: the built-in bridge's messages all
 // reach the cockpit, and only changes are printed; the cockpit steps on the
 // real clock without jumping over a stall; early log lines wait for the log.
+TEST(DemoCockpit, TheAircraftNotesTheControllersGreetingSoItIsNotRepeated)
+{
+    DemoRig rig;
+    auto greetings = [&rig] {
+        return std::count(rig.cockpit.BridgeMessages().begin(), rig.cockpit.BridgeMessages().end(),
+                          std::string("ZRK_TQ_CONNECTED=1"));
+    };
+    // The watchdog looks every 2 s; the greeting went once, at the connection.
+    rig.host.RunFor(9000);
+    EXPECT_EQ(greetings(), 1);
+    EXPECT_TRUE(rig.cockpit.Flight().ControllerSeen());
+    // A restart of the flight keeps the connection's note.
+    rig.cockpit.Flight().Restart();
+    rig.host.RunFor(5000);
+    EXPECT_EQ(greetings(), 1);
+    EXPECT_LT(rig.cockpit.BridgeMessages().size(), DemoCockpit::kKeptMessages);
+    // The goodbye clears it.
+    rig.cockpit.BridgeReceived("ZRK_TQ_CONNECTED=0");
+    EXPECT_FALSE(rig.cockpit.Flight().ControllerSeen());
+}
+
 TEST(DemoHost, BridgeMessagesStepsAndEarlyLog)
 {
     DemoRig rig;

@@ -195,12 +195,17 @@ void DemoFlight::BridgeMessage(const std::string& message)
     // The bridge passes the disconnect on to the aircraft's mode panel.
     if (message == "MCP_AUTOTHROTTLE_ENGAGED=0" && At(t_).atEngaged)
         disconnected_ = true;
+    if (message == "ZRK_TQ_CONNECTED=1")
+        controllerSeen_ = true;
+    else if (message == "ZRK_TQ_CONNECTED=0")
+        controllerSeen_ = false;
 }
 
 void DemoFlight::Fill(AircraftSnapshot& a, SimulatorSnapshot& s) const
 {
     const State st = At(t_);
     const bool engaged = st.atEngaged && !disconnected_;
+    a.set_tq_connected_seen(controllerSeen_ ? 1 : 0);
     a.set_on_ground(st.onGround ? 1 : 0);
     a.set_autothrottle_mode(engaged ? st.atMode : 0);
     a.set_at_engaged_left(engaged ? 1 : 0);

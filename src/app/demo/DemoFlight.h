@@ -82,8 +82,13 @@ public:
     // The controller's override flags of throttles 1..4 as the simulator
     // holds them.
     void SetOverrideFlags(const std::array<uint8_t, 4>& flags) { override_ = flags; }
-    // A message the controller sent to the bridge ("NAME=VALUE").
+    // A message the controller sent to the bridge ("NAME=VALUE"). As a
+    // real bridge does, "ZRK_TQ_CONNECTED=1" is noted in the aircraft data
+    // (tq_connected_seen), so the controller stops repeating it; "=0"
+    // clears the note. A restart of the flight keeps it: it belongs to the
+    // connection, not to the flight.
     void BridgeMessage(const std::string& message);
+    bool ControllerSeen() const { return controllerSeen_; }
     // The throttle commands the controller wrote to the simulator for
     // engines 1 and 2 (negative in reverse): the simulator's throttles
     // follow them, 3 and 4 with 1 and 2.
@@ -101,6 +106,7 @@ private:
     double speed_ = 1.0;
     bool paused_ = false;
     bool disconnected_ = false;
+    bool controllerSeen_ = false;
     uint64_t loops_ = 0;
     int lastPhase_ = -1;
     std::array<uint8_t, 4> override_{};
