@@ -92,6 +92,9 @@ QString StyleSheetOf(const ThemeColors& c)
                "QPushButton:pressed { background: %2; }"
                // A toggle that is on (a HOLD, the flight's speed) looks
                // pressed in: the accent's face with light text.
+               // The selected item of a selector stands out by more than its
+               // small dot.
+               "QRadioButton:checked { color: %6; font-weight: bold; }"
                "QPushButton:checked { background: %6; color: white; border-color: %6; }"
                "QLineEdit[role=\"edit\"] { background: %1; color: %5; border: 1px solid %2; border-radius: 4px;"
                " padding: 0px 3px; }"

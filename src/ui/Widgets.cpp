@@ -165,10 +165,17 @@ void Lamp::paintEvent(QPaintEvent*)
     p.setRenderHint(QPainter::Antialiasing);
     const int d = std::min(width(), height()) - 2;
     const QRectF r((width() - d) / 2.0, (height() - d) / 2.0, d, d);
-    const QColor base = FromFormColor(std::max(bgr_, 0));
+    QColor base = FromFormColor(std::max(bgr_, 0));
+    // A lit lamp is a strong colour; an unlit one is a grey, which on the
+    // dark theme's panels would shine brighter than a lit red: there it is
+    // drawn as dark glass.
+    const bool lit = base.hsvSaturation() > 120;
+    const bool dark = CurrentTheme() == Theme::Dark;
+    if (!lit && dark)
+        base = QColor::fromHsv(base.hsvHue(), base.hsvSaturation(), std::min(base.value(), 72));
 
-    // A lit lamp (a strong colour) glows around its rim.
-    if (base.hsvSaturation() > 120) {
+    // A lit lamp glows around its rim.
+    if (lit) {
         QRadialGradient glow(r.center(), d * 0.75);
         QColor halo = base;
         halo.setAlpha(90);
@@ -189,7 +196,7 @@ void Lamp::paintEvent(QPaintEvent*)
     p.drawEllipse(r);
     // Specular highlight.
     QRadialGradient gloss(r.center() - QPointF(d * 0.18, d * 0.22), d * 0.22);
-    gloss.setColorAt(0, QColor(255, 255, 255, 170));
+    gloss.setColorAt(0, QColor(255, 255, 255, !lit && dark ? 60 : 170));
     gloss.setColorAt(1, QColor(255, 255, 255, 0));
     p.setPen(Qt::NoPen);
     p.setBrush(gloss);

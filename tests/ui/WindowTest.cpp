@@ -22,6 +22,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -30,6 +31,8 @@
 #include "support/Rig.h"
 #include "ui/MainWindow.h"
 #include "ui/Theme.h"
+#include "ui/Widgets.h"
+#include "drives/AutoThrottle.h"
 
 namespace zrk::test {
 namespace {
@@ -424,6 +427,52 @@ TEST_F(WindowTest, ResizingStretchesTheSlidersAndTheLog)
     EXPECT_EQ(memo->height(), memoBefore.height() + 160);
     EXPECT_EQ(slider->width(), sliderBefore + 200);
     EXPECT_EQ(save->mapTo(window.get(), QPoint(0, 0)), saveBefore + QPoint(200, 160));
+}
+
+// The mean lightness of a widget's middle, where a lamp's lens is.
+int MiddleLightness(QWidget* w)
+{
+    const QImage image = w->grab().toImage();
+    int sum = 0, n = 0;
+    for (int y = image.height() / 4; y < image.height() * 3 / 4; ++y)
+        for (int x = image.width() / 4; x < image.width() * 3 / 4; ++x, ++n)
+            sum += image.pixelColor(x, y).lightness();
+    return n ? sum / n : 0;
+}
+
+// Whether an image holds a pixel of about this colour.
+bool Holds(const QImage& image, const QColor& c)
+{
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor p = image.pixelColor(x, y);
+            if (std::abs(p.red() - c.red()) + std::abs(p.green() - c.green()) + std::abs(p.blue() - c.blue()) < 40)
+                return true;
+        }
+    return false;
+}
+
+TEST_F(WindowTest, OnTheDarkThemeAnUnlitLampLooksUnlitAndTheSelectedItemStandsOut)
+{
+    Open(Config({}), Theme::Dark);
+    auto* fire = dynamic_cast<Lamp*>(window->Widget("Form1", "Shape3"));
+    ASSERT_NE(fire, nullptr);
+    Form().Shape3.BrushColor = kLampGrey;
+    window->Refresh();
+    const int unlit = MiddleLightness(fire);
+    Form().Shape3.BrushColor = kLampRed;
+    window->Refresh();
+    const int lit = MiddleLightness(fire);
+    EXPECT_LT(unlit + 30, lit) << "unlit " << unlit << ", lit " << lit;
+    // And lighter than the panel it sits on, so it shows as a lamp.
+    EXPECT_GT(unlit, ColorsOf(Theme::Dark).panel.lightness());
+
+    // The selected aircraft type's text is in the accent colour, the
+    // others' not.
+    const QColor accent = ColorsOf(Theme::Dark).accent;
+    ASSERT_TRUE(Radio("aircraft_type", 0)->isChecked());
+    EXPECT_TRUE(Holds(Radio("aircraft_type", 0)->grab().toImage(), accent));
+    EXPECT_FALSE(Holds(Radio("aircraft_type", 1)->grab().toImage(), accent));
 }
 
 TEST_F(WindowTest, TheThemeComesFromTheMenuOrTheCommandLineAndStaysOutOfConfigIni)
