@@ -1,6 +1,7 @@
 // The "Quadrant" window on the demo cockpit: its quadrant, its switches,
 // its flight and its built-in bridge.
 #include <algorithm>
+#include <cstdio>
 
 #include "app/demo/DemoCockpit.h"
 #include "ui/QuadrantWindow.h"
@@ -27,10 +28,19 @@ QuadrantWindowHooks HooksOf(DemoCockpit& cockpit)
     h.setPaused = [&cockpit](bool paused) { cockpit.Flight().SetPaused(paused); };
     h.restart = [&cockpit] { cockpit.Flight().Restart(); };
     h.setSpeed = [&cockpit](double factor) { cockpit.Flight().SetSpeed(factor); };
+    // Each name once, with its latest value, how often it came and when
+    // it last came: the heartbeat of a connection does not push the rest
+    // out of sight.
     h.bridgeMessages = [&cockpit] {
-        const auto& all = cockpit.BridgeMessages();
+        const auto& all = cockpit.BridgeSummary();
         const std::size_t n = std::min(all.size(), QuadrantWindow::kShownMessages);
-        return std::vector<std::string>(all.end() - long(n), all.end());
+        std::vector<std::string> lines;
+        for (auto it = all.end() - long(n); it != all.end(); ++it) {
+            char when[16];
+            std::snprintf(when, sizeof when, "%02d:%02d:%02d", it->last.hour, it->last.minute, it->last.second);
+            lines.push_back(it->message + "  x" + std::to_string(it->count) + "  " + when);
+        }
+        return lines;
     };
     return h;
 }

@@ -284,6 +284,27 @@ TEST(DemoCockpit, TheAircraftNotesTheControllersGreetingSoItIsNotRepeated)
     EXPECT_FALSE(rig.cockpit.Flight().ControllerSeen());
 }
 
+TEST(DemoCockpit, TheBridgeSummaryKeepsEachNameOnceWithItsCountNewestLast)
+{
+    TestHost host;
+    DemoCockpit cockpit{host, host};
+    for (const char* m : {"FLAP=5", "FUEL=1", "FLAP=10", "GEAR=1", "FLAP=20"})
+        cockpit.BridgeReceived(m);
+    const auto& s = cockpit.BridgeSummary();
+    ASSERT_EQ(s.size(), 3u);
+    EXPECT_EQ(s[0].message, "FUEL=1");
+    EXPECT_EQ(s[0].count, 1u);
+    EXPECT_EQ(s[2].name, "FLAP");
+    EXPECT_EQ(s[2].message, "FLAP=20");
+    EXPECT_EQ(s[2].count, 3u);
+    EXPECT_EQ(s[2].last.hour, host.Now().hour);
+    // Bounded: the name that came longest ago goes first.
+    for (std::size_t i = 0; i < DemoCockpit::kSummaryNames; ++i)
+        cockpit.BridgeReceived("N" + std::to_string(i) + "=1");
+    ASSERT_EQ(s.size(), DemoCockpit::kSummaryNames);
+    EXPECT_EQ(s.front().name, "N0");
+}
+
 TEST(DemoHost, BridgeMessagesStepsAndEarlyLog)
 {
     DemoRig rig;

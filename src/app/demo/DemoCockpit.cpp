@@ -115,7 +115,7 @@ bool DemoCockpit::PrepareFolder(IFileSystem& files, const std::string& folder, s
     return error.empty();
 }
 
-DemoCockpit::DemoCockpit(IEventLoop& loop, IClock& clock) : boards_(loop), simulator_(&clock)
+DemoCockpit::DemoCockpit(IEventLoop& loop, IClock& clock) : boards_(loop), simulator_(&clock), clock_(clock)
 {
     // A long run never reads the simulator's writes back.
     simulator_.recordWrites = false;
@@ -238,6 +238,20 @@ void DemoCockpit::BridgeReceived(const std::string& message)
     messages_.push_back(message);
     while (messages_.size() > kKeptMessages)
         messages_.pop_front();
+
+    // The name's entry moves to the end, the newest.
+    const std::string name = message.substr(0, message.find('='));
+    ReceivedName entry{name, message, 0, clock_.Now()};
+    auto it = std::find_if(summary_.begin(), summary_.end(), [&name](const ReceivedName& r) { return r.name == name; });
+    if (it != summary_.end()) {
+        entry.count = it->count;
+        summary_.erase(it);
+    } else if (summary_.size() >= kSummaryNames) {
+        summary_.erase(summary_.begin());
+    }
+    ++entry.count;
+    summary_.push_back(std::move(entry));
+
     flight_.BridgeMessage(message);
 }
 

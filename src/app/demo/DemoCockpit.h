@@ -113,6 +113,19 @@ public:
     const std::deque<std::string>& BridgeMessages() const { return messages_; }
     uint64_t BridgeMessageCount() const { return messageCount_; }
 
+    // What the bridge received, one entry per name: its latest message,
+    // how many of that name came and the local time the latest came.
+    // Ordered by that time, the newest last; at most kSummaryNames names
+    // (the one that came longest ago is dropped first).
+    struct ReceivedName {
+        std::string name;
+        std::string message;
+        uint64_t count = 0;
+        LocalTime last;
+    };
+    static constexpr std::size_t kSummaryNames = 256;
+    const std::vector<ReceivedName>& BridgeSummary() const { return summary_; }
+
 private:
     VirtualBoardState* SwitchKit(const std::string& name, int& input) const;
     // Carries out the hand's moves of the flight due in [from, to).
@@ -123,8 +136,10 @@ private:
     DemoFlight flight_;
     DemoPanelBus panelBus_{flight_};
     FsuipcEmulator simulator_;
+    IClock& clock_;
     std::deque<std::string> messages_;
     uint64_t messageCount_ = 0;
+    std::vector<ReceivedName> summary_;
     double flightTime_ = 0;   // the flight's time at the last step
 };
 
