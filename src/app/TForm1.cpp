@@ -254,6 +254,8 @@ void TForm1::FormCreate()
     ports_.clock.Sleep(1000);
     bridge.Start();
 
+    ShowLinkStatus();
+
     // 14. Watchdog and deferred start.
     ports_.loop.SetTimer(TimerId::Reconnect, true, 2000);
     ports_.loop.SetTimer(TimerId::Start, true, 100);
@@ -322,11 +324,22 @@ void TForm1::Timer1Timer()
     if (!FsuipcConnected && OpenFsuipcLink())
         FsuipcConnected = true;
     StatusBar1.SimpleText = FsuipcConnected ? "FSUIPC Connected" : "Waiting for FSUIPC";
+    ShowLinkStatus();
+}
+
+void TForm1::ShowLinkStatus()
+{
+    StatusBar1.BridgeText = bridge.Connected() ? "Bridge Connected"
+                                               : "Waiting for Bridge " + bridge.Host() + ":"
+                                                     + std::to_string(bridge.Port());
+    StatusBar1.BoardsText =
+        "Boards " + std::to_string(roster.AttachedBoards()) + "/" + std::to_string(roster.ConfiguredBoards());
 }
 
 void TForm1::ReconnectTimer()
 {
     bridge.ReconnectTimer(Aircraft.tq_connected_seen());
+    ShowLinkStatus();
 }
 
 // ---------------------------------------------------------------- simulator link

@@ -78,6 +78,9 @@ public:
     void Timer1Timer();
     void mainTimer();
     void ReconnectTimer();
+    // The status bar's bridge and boards parts, from the connection and
+    // the boards as they stand.
+    void ShowLinkStatus();
 
     // ---- configuration ----
     // Asks "Save Calibration Changes ?"; returns whether the window may close.

@@ -48,7 +48,11 @@ struct ShapeModel {
 };
 
 struct StatusBarModel {
+    // The simulator link's state.
     std::string SimpleText;
+    // Parts beside it: the bridge connection and the boards attached.
+    std::string BridgeText;
+    std::string BoardsText;
 };
 
 // The message log. Keeps the newest lines only, so that a program left

@@ -1,5 +1,6 @@
 #include "boards/Roster.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <numeric>
@@ -85,6 +86,8 @@ void BoardRoster::LogMissingSerials()
 
 void BoardRoster::Open(IBoard& board, int serial)
 {
+    if (std::find(opened_.begin(), opened_.end(), &board) == opened_.end())
+        opened_.push_back(&board);
     try {
         if (!cfg_.REMOTE_888_CARD)
             board.Open(serial);
@@ -93,6 +96,20 @@ void BoardRoster::Open(IBoard& board, int serial)
     } catch (const BoardError& e) {
         host_.Log("Board " + SafeIntToStr(serial) + " could not be opened: " + e.what());
     }
+}
+
+int BoardRoster::AttachedBoards() const
+{
+    int attached = 0;
+    for (IBoard* b : opened_) {
+        try {
+            if (b->Attached())
+                ++attached;
+        } catch (const BoardError&) {
+            // A board that cannot say is not counted as there.
+        }
+    }
+    return attached;
 }
 
 void BoardRoster::OpenIfSet(IBoard& board, int serial)

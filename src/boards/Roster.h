@@ -1,6 +1,7 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "boards/Board.h"
 #include "boards/Channels.h"
@@ -56,6 +57,11 @@ public:
     SpeedbrakeHardware SpeedbrakeChannels();
     IndicatorServos IndicatorChannels(int indicator);
 
+    // The boards OpenBoards asked for (configured with a serial number),
+    // and how many of them report themselves attached now.
+    int ConfiguredBoards() const { return int(opened_.size()); }
+    int AttachedBoards() const;
+
     // Stops the lever and switch handlers of both interface kits.
     void RemoveSensorHandlers();
     // Closes every board, in the fixed order; harmless when repeated.
@@ -109,6 +115,7 @@ private:
 
     const Settings& cfg_;
     RosterHost& host_;
+    std::vector<IBoard*> opened_;
 };
 
 } // namespace zrk

@@ -14,6 +14,7 @@
 #include <QStatusBar>
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 #include "app/TForm1.h"
 #include "ui/Widgets.h"
@@ -351,14 +352,28 @@ QWidget* FormRenderer::Build(const ControlDesign& c, const ControlModel& model, 
     }
 
     case ControlKind::StatusBar: {
-        auto* text = new QLabel(statusBar ? static_cast<QWidget*>(statusBar) : parent);
-        if (statusBar)
+        QWidget* bar = statusBar ? static_cast<QWidget*>(statusBar) : parent;
+        auto* text = new QLabel(bar);
+        // The bridge's and the boards' parts, at the bar's right end.
+        auto* bridge = new QLabel(bar);
+        auto* boards = new QLabel(bar);
+        bridge->setObjectName(Q(c.name + ".bridge"));
+        boards->setObjectName(Q(c.name + ".boards"));
+        if (statusBar) {
             statusBar->addWidget(text, 1);
+            statusBar->addPermanentWidget(bridge);
+            statusBar->addPermanentWidget(boards);
+        }
         if (model.statusBar) {
-            refresh = [text, model] {
-                const QString t = Q(model.statusBar->SimpleText);
-                if (text->text() != t)
-                    text->setText(t);
+            refresh = [text, bridge, boards, model] {
+                const std::pair<QLabel*, const std::string*> parts[] = {{text, &model.statusBar->SimpleText},
+                                                                        {bridge, &model.statusBar->BridgeText},
+                                                                        {boards, &model.statusBar->BoardsText}};
+                for (const auto& [label, value] : parts) {
+                    const QString t = Q(*value);
+                    if (label->text() != t)
+                        label->setText(t);
+                }
             };
         }
         return text;

@@ -61,6 +61,26 @@ TEST(Startup, FirstStartWritesTheDefaultFileAndLogsInOrder)
     EXPECT_FALSE(f.cfg.SPEEDBRAKE_INSTALLED);
 }
 
+TEST(Startup, TheStatusBarShowsTheBridgeAndTheBoardsAttached)
+{
+    Rig rig;
+    rig.boards.Plug(BoardKind::InterfaceKit, 5001);
+    rig.socket.SetListening(false);
+    TForm1& f = rig.Start(Config({{"PHIDGETS_SERIAL_NUMBERS", "INTERFACE1", "5001"},
+                                  {"PHIDGETS_SERIAL_NUMBERS", "MOTOR_TRIM", "5002"}}));
+    rig.host.RunFor(1100);
+    EXPECT_EQ(f.StatusBar1.SimpleText, "FSUIPC Connected");
+    EXPECT_EQ(f.StatusBar1.BridgeText, "Waiting for Bridge 127.0.0.1:698");
+    EXPECT_EQ(f.StatusBar1.BoardsText, "Boards 1/2");
+
+    // The trim motor's board plugged in, the bridge listening: both follow.
+    rig.boards.Plug(BoardKind::MotorControl, 5002);
+    rig.socket.SetListening(true);
+    rig.host.RunFor(4100);
+    EXPECT_EQ(f.StatusBar1.BridgeText, "Bridge Connected");
+    EXPECT_EQ(f.StatusBar1.BoardsText, "Boards 2/2");
+}
+
 TEST(Startup, DefaultFileTextIsCrLfThroughoutAndKeepsItsTrailingBlank)
 {
     const std::string t = DefaultConfigText();

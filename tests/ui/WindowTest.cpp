@@ -16,6 +16,7 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -26,6 +27,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "app/WindowLayout.h"
 #include "support/Rig.h"
@@ -473,6 +475,21 @@ TEST_F(WindowTest, OnTheDarkThemeAnUnlitLampLooksUnlitAndTheSelectedItemStandsOu
     ASSERT_TRUE(Radio("aircraft_type", 0)->isChecked());
     EXPECT_TRUE(Holds(Radio("aircraft_type", 0)->grab().toImage(), accent));
     EXPECT_FALSE(Holds(Radio("aircraft_type", 1)->grab().toImage(), accent));
+}
+
+TEST_F(WindowTest, TheStatusBarShowsTheBridgeAndTheBoardsBesideTheSimulator)
+{
+    Open(Config({}));
+    rig.host.RunFor(1100);
+    window->Refresh();
+    for (const auto& [part, text] : {std::pair{"StatusBar1.bridge", &Form().StatusBar1.BridgeText},
+                                     std::pair{"StatusBar1.boards", &Form().StatusBar1.BoardsText}}) {
+        auto* label = window->statusBar()->findChild<QLabel*>(QString::fromLatin1(part));
+        ASSERT_NE(label, nullptr) << part;
+        EXPECT_FALSE(text->empty()) << part;
+        EXPECT_EQ(label->text().toStdString(), *text) << part;
+        EXPECT_TRUE(label->isVisible()) << part;
+    }
 }
 
 TEST_F(WindowTest, TheThemeComesFromTheMenuOrTheCommandLineAndStaysOutOfConfigIni)
