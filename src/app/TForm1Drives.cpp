@@ -50,7 +50,7 @@ void TForm1::AutoThrottles()
 {
     const AutoThrottleInputs in = GatherAutoThrottleInputs();
     AutoThrottleReadouts r;
-    if (autoThrottle.Prepare(cfg, in, Aircraft, leverMotors, r)) {
+    if (autoThrottle.Prepare(in, Aircraft, leverMotors, r)) {
         for (int n = 1; n <= 4; ++n)
             fuel(n).BrushColor = r.fuel[std::size_t(n - 1)];
         parkingbrake.BrushColor = r.parkingBrake;

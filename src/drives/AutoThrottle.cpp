@@ -56,7 +56,7 @@ void AutoThrottle::RetardLatch(uint32_t now, int idleTimeout, AircraftSnapshot& 
     }
 }
 
-bool AutoThrottle::Prepare(const Settings&, const AutoThrottleInputs& in, AircraftSnapshot& aircraft,
+bool AutoThrottle::Prepare(const AutoThrottleInputs& in, AircraftSnapshot& aircraft,
                            LeverMotors& motors, AutoThrottleReadouts& out)
 {
     // Commanded positions.

@@ -48,7 +48,7 @@ public:
     // Commanded positions, the inhibit stop, TEST MOTORS and the lamps:
     // everything before the speedbrake cycle. False when the motors are
     // inhibited, which ends the routine.
-    bool Prepare(const Settings& cfg, const AutoThrottleInputs& in, AircraftSnapshot& aircraft,
+    bool Prepare(const AutoThrottleInputs& in, AircraftSnapshot& aircraft,
                  LeverMotors& motors, AutoThrottleReadouts& out);
     // Drives (or stops) the lever motors; after the speedbrake cycle.
     void Drive(const Settings& cfg, const AutoThrottleInputs& in, const AircraftSnapshot& aircraft,

@@ -306,7 +306,7 @@ TEST(DriveGuards, TheReferenceSelectorsAndTheModeChooseTheZeroOfTheCommand)
         AutoThrottleInputs in;
         LeverMotors motors;
         AutoThrottleReadouts out;
-        ASSERT_TRUE(at.Prepare(cfg, in, a, motors, out));
+        ASSERT_TRUE(at.Prepare(in, a, motors, out));
         for (int n = 1; n <= 4; ++n) {
             const std::size_t side = (n == 1 || n == 3) ? 0 : 1;
             const double expected = r.zero == First ? first[side] : r.zero == Alternate ? alternate[side] : 0;
@@ -327,7 +327,7 @@ TEST(DriveGuards, InTestMotorsEachSliderCommandsItsOwnLever)
     in.lever = {100, 2000, 3000, 16383};
     LeverMotors motors;
     AutoThrottleReadouts out;
-    ASSERT_TRUE(at.Prepare(cfg, in, a, motors, out));
+    ASSERT_TRUE(at.Prepare(in, a, motors, out));
     EXPECT_EQ(at.Target(1), 16283);
     EXPECT_EQ(at.Target(2), 14383);
     EXPECT_EQ(at.Target(3), 13383);
@@ -424,7 +424,7 @@ struct LeverDrive {
     {
         aircraft.set_autothrottle_mode(mode);
         out = {};
-        ASSERT_TRUE(at.Prepare(cfg, in, aircraft, motors, out));
+        ASSERT_TRUE(at.Prepare(in, aircraft, motors, out));
         at.Drive(cfg, in, aircraft, motors, out);
     }
     // Velocities of throttles 1..4 on the two-motor and third boards, then
