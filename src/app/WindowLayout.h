@@ -28,6 +28,11 @@ enum class ControlKind {
     Shape,        // a lamp: a filled circle
     Memo,         // the message log
     StatusBar,    // the strip along the form's bottom edge
+    // The Quadrant window's own kinds:
+    Lever,        // a vertical lever over 0..max, captioned at its foot
+    Toggle,       // a button that stays pressed until pressed again
+    Wheel,        // the trim wheel, turning
+    Dial,         // an indicator needle on a servo's arm, captioned
 };
 
 // The edges of its panel a control keeps its distance to when the panel

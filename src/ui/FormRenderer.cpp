@@ -378,6 +378,12 @@ QWidget* FormRenderer::Build(const ControlDesign& c, const ControlModel& model, 
         }
         return text;
     }
+
+    // The Quadrant window's own kinds have their own renderer.
+    case ControlKind::Lever:
+    case ControlKind::Toggle:
+    case ControlKind::Wheel:
+    case ControlKind::Dial: break;
     }
     return nullptr;
 }

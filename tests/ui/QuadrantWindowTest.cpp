@@ -56,7 +56,7 @@ protected:
     }
     void TearDown() override { window.reset(); }
 
-    void Open(QuadrantWindowHooks hooks = {})
+    void Open(QuadrantHooks hooks = {})
     {
         window = std::make_unique<QuadrantWindow>(w.quadrant, std::move(hooks));
         window->show();
@@ -206,10 +206,10 @@ TEST_F(QuadrantWindowTest, SwitchesAreToggles)
         if (input == 2)
             inputs.push_back(state);
     };
-    QuadrantWindowHooks hooks;
-    hooks.switches.push_back(KitSwitch(w.boards, QStringLiteral("FUEL 3"), kKit, 2));
-    hooks.switches.push_back(KitSwitch(w.boards, QStringLiteral("NOT OPENED"), 999, 0));
-    hooks.switches.push_back(KitSwitch(w.boards, QStringLiteral("BAD INPUT"), kKit, 42));
+    QuadrantHooks hooks;
+    hooks.switches.push_back(KitSwitch(w.boards, "FUEL 3", kKit, 2));
+    hooks.switches.push_back(KitSwitch(w.boards, "NOT OPENED", 999, 0));
+    hooks.switches.push_back(KitSwitch(w.boards, "BAD INPUT", kKit, 42));
     Open(std::move(hooks));
 
     QCheckBox* fuel = window->SwitchBox(0);
@@ -240,10 +240,10 @@ TEST_F(QuadrantWindowTest, SwitchesAreToggles)
 
 TEST_F(QuadrantWindowTest, FlightPanelShowsAndSteersTheFlight)
 {
-    QuadrantFlight flight{75.4, QStringLiteral("climb"), false, 1};
+    QuadrantFlightState flight{75.4, "climb", false, 1};
     int restarts = 0;
     std::vector<std::string> received;
-    QuadrantWindowHooks hooks;
+    QuadrantHooks hooks;
     hooks.flight = [&flight] { return flight; };
     hooks.setPaused = [&flight](bool paused) { flight.paused = paused; };
     hooks.restart = [&] {

@@ -274,6 +274,12 @@ bool Win32FormRenderer::BuildControl(Drawn& d, HFONT font)
         }
         break;
     }
+
+    // The Quadrant window's own kinds have their own renderer.
+    case ControlKind::Lever:
+    case ControlKind::Toggle:
+    case ControlKind::Wheel:
+    case ControlKind::Dial: break;
     }
     if (!d.hwnd)
         return false;
@@ -445,6 +451,10 @@ void Win32FormRenderer::RefreshControl(Drawn& d)
 
     case ControlKind::Panel:
     case ControlKind::Button:
+    case ControlKind::Lever:
+    case ControlKind::Toggle:
+    case ControlKind::Wheel:
+    case ControlKind::Dial:
         break;
     }
     ShowControl(d, Visible(d));

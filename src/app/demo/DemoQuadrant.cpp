@@ -1,21 +1,18 @@
-// The "Quadrant" window on the demo cockpit: its quadrant, its switches,
-// its flight and its built-in bridge.
+#include "app/demo/DemoQuadrant.h"
+
 #include <algorithm>
 #include <cstdio>
 
 #include "app/demo/DemoCockpit.h"
-#include "ui/QuadrantWindow.h"
 
 namespace zrk {
 
-namespace {
-
-QuadrantWindowHooks HooksOf(DemoCockpit& cockpit)
+QuadrantHooks DemoQuadrantHooks(DemoCockpit& cockpit)
 {
-    QuadrantWindowHooks h;
+    QuadrantHooks h;
     for (const DemoCockpit::Switch& s : DemoCockpit::Switches()) {
-        QuadrantSwitch q;
-        q.label = QString::fromStdString(s.label);
+        QuadrantSwitchHook q;
+        q.label = s.label;
         const std::string name = s.name;
         q.closed = [&cockpit, name] { return cockpit.SwitchClosed(name); };
         q.set = [&cockpit, name](bool closed) { cockpit.SetSwitch(name, closed); };
@@ -23,17 +20,14 @@ QuadrantWindowHooks HooksOf(DemoCockpit& cockpit)
     }
     h.flight = [&cockpit] {
         const DemoFlight& f = cockpit.Flight();
-        return QuadrantFlight{f.TimeS(), QString::fromLatin1(f.PhaseName()), f.Paused(), f.Speed()};
+        return QuadrantFlightState{f.TimeS(), f.PhaseName(), f.Paused(), f.Speed()};
     };
     h.setPaused = [&cockpit](bool paused) { cockpit.Flight().SetPaused(paused); };
     h.restart = [&cockpit] { cockpit.Flight().Restart(); };
     h.setSpeed = [&cockpit](double factor) { cockpit.Flight().SetSpeed(factor); };
-    // Each name once, with its latest value, how often it came and when
-    // it last came: the heartbeat of a connection does not push the rest
-    // out of sight.
     h.bridgeMessages = [&cockpit] {
         const auto& all = cockpit.BridgeSummary();
-        const std::size_t n = std::min(all.size(), QuadrantWindow::kShownMessages);
+        const std::size_t n = std::min(all.size(), QuadrantPanel::kShownMessages);
         std::vector<std::string> lines;
         for (auto it = all.end() - long(n); it != all.end(); ++it) {
             char when[16];
@@ -43,13 +37,6 @@ QuadrantWindowHooks HooksOf(DemoCockpit& cockpit)
         return lines;
     };
     return h;
-}
-
-} // namespace
-
-QuadrantWindow::QuadrantWindow(DemoCockpit& cockpit, QWidget* parent)
-    : QuadrantWindow(cockpit.Quadrant(), HooksOf(cockpit), parent)
-{
 }
 
 } // namespace zrk
