@@ -4,8 +4,11 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
 #include <QGuiApplication>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStatusBar>
@@ -13,6 +16,8 @@
 #include <cstdio>
 
 #include "app/CalibrationDialogs.h"
+#include "app/HelpText.h"
+#include "app/MenuLayout.h"
 #include "app/TForm1.h"
 #include "app/WindowBinding.h"
 #include "app/WindowLayout.h"
@@ -31,6 +36,23 @@ int CanvasHeight(const FormDesign& design)
         if (c.kind == ControlKind::StatusBar)
             return c.bounds.top;
     return design.height;
+}
+
+QString Q(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
+
+WindowShell DesktopShell()
+{
+    WindowShell shell;
+    shell.openUrl = [](const QUrl& folder) { return QDesktopServices::openUrl(folder); };
+    shell.showText = [](QWidget* parent, const QString& title, const QString& text) {
+        QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
+    };
+    return shell;
 }
 
 } // namespace
@@ -60,7 +82,8 @@ void DialogWindow::closeEvent(QCloseEvent* event)
 
 // ---------------------------------------------------------------- MainWindow
 
-MainWindow::MainWindow(TForm1& form, WindowOptions options) : form_(form), options_(std::move(options))
+MainWindow::MainWindow(TForm1& form, WindowOptions options)
+    : form_(form), options_(std::move(options)), shell_(DesktopShell())
 {
     Theme theme = Theme::Light;
     if (options_.theme)
@@ -123,16 +146,79 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::BuildMenu()
 {
-    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
-    auto* themes = new QActionGroup(this);
-    light_ = view->addAction(QStringLiteral("&Light Theme"));
-    dark_ = view->addAction(QStringLiteral("&Dark Theme"));
-    for (QAction* a : {light_, dark_}) {
-        a->setCheckable(true);
-        themes->addAction(a);
+    for (const MenuDesign& m : MainMenuLayout()) {
+        QMenu* menu = menuBar()->addMenu(Q(m.caption));
+        menu->setObjectName(Q(m.name));
+        std::map<std::string, QActionGroup*> choices;
+        for (const MenuItemDesign& item : m.items) {
+            QAction* a = menu->addAction(Q(item.caption));
+            a->setObjectName(Q(item.name));
+            if (!item.choiceGroup.empty()) {
+                QActionGroup*& group = choices[item.choiceGroup];
+                if (!group)
+                    group = new QActionGroup(this);
+                a->setCheckable(true);
+                group->addAction(a);
+            }
+            const MenuAction action = item.action;
+            QObject::connect(a, &QAction::triggered, this, [this, action] { Do(action); });
+            menuItems_.emplace(item.name, a);
+        }
     }
-    QObject::connect(light_, &QAction::triggered, this, [this] { SetTheme(Theme::Light, true); });
-    QObject::connect(dark_, &QAction::triggered, this, [this] { SetTheme(Theme::Dark, true); });
+    light_ = MenuItem(FindMenuItem(MenuAction::LightTheme)->name);
+    dark_ = MenuItem(FindMenuItem(MenuAction::DarkTheme)->name);
+}
+
+QAction* MainWindow::MenuItem(std::string_view name) const
+{
+    auto it = menuItems_.find(name);
+    return it == menuItems_.end() ? nullptr : it->second;
+}
+
+void MainWindow::SetShell(WindowShell shell)
+{
+    const WindowShell desktop = DesktopShell();
+    if (!shell.openUrl)
+        shell.openUrl = desktop.openUrl;
+    if (!shell.showText)
+        shell.showText = desktop.showText;
+    shell_ = std::move(shell);
+}
+
+void MainWindow::Do(MenuAction action)
+{
+    switch (action) {
+    case MenuAction::LightTheme:
+        SetTheme(Theme::Light, true);
+        return;
+    case MenuAction::DarkTheme:
+        SetTheme(Theme::Dark, true);
+        return;
+    case MenuAction::About: {
+        const HelpBox about = AboutBox();
+        shell_.showText(this, Q(about.title), Q(about.text));
+        return;
+    }
+    case MenuAction::FirstStart: {
+        const HelpBox steps = FirstStartBox(form_.ConfigPath());
+        shell_.showText(this, Q(steps.title), Q(steps.text));
+        return;
+    }
+    case MenuAction::OpenSettingsFolder:
+        OpenSettingsFolder();
+        return;
+    }
+}
+
+void MainWindow::OpenSettingsFolder()
+{
+    // The folder of the CONFIG.INI in use: the demo's in the virtual
+    // cockpit.
+    const QString folder = QDir(Q(SettingsFolder(form_.ConfigPath()))).absolutePath();
+    if (shell_.openUrl(QUrl::fromLocalFile(folder)))
+        return;
+    form_.Log(FolderNotOpenedText(QDir::toNativeSeparators(folder).toStdString()));
+    Refresh();
 }
 
 QAction* MainWindow::ThemeAction(Theme theme) const

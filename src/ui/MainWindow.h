@@ -3,9 +3,12 @@
 #include <QMainWindow>
 #include <QString>
 #include <QTimer>
+#include <QUrl>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -20,6 +23,17 @@ class AnchorArea;
 class CalibrationDialog;
 class FormRenderer;
 class TForm1;
+enum class MenuAction;
+
+// What the Help menu does outside the window: the desktop's file manager
+// and modal boxes of text. Tests put stand-ins here, so that they open no
+// file manager and wait on no box; an empty one is the real thing.
+struct WindowShell {
+    // Asks the desktop to open a local folder; false when it could not.
+    std::function<bool(const QUrl& folder)> openUrl;
+    // A box of plain text with an OK button.
+    std::function<void(QWidget* parent, const QString& title, const QString& text)> showText;
+};
 
 struct WindowOptions {
     // A theme named on the command line: used for this run, not stored.
@@ -67,6 +81,11 @@ public:
     void SetTheme(Theme theme, bool store);
     QAction* ThemeAction(Theme theme) const;
 
+    // The menu bar's item of that name in the menu description
+    // (MenuLayout.h); nullptr if none.
+    QAction* MenuItem(std::string_view name) const;
+    void SetShell(WindowShell shell);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -80,6 +99,8 @@ private:
         bool placed = false;
     };
     void BuildMenu();
+    void Do(MenuAction action);
+    void OpenSettingsFolder();
     void SyncDialog(DialogView& d);
 
     TForm1& form_;
@@ -89,6 +110,8 @@ private:
     std::vector<DialogView> dialogs_;
     QAction* light_ = nullptr;
     QAction* dark_ = nullptr;
+    std::map<std::string, QAction*, std::less<>> menuItems_;
+    WindowShell shell_;
     QTimer refresh_;
     bool refreshing_ = false;
 };

@@ -10,6 +10,9 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -22,13 +25,19 @@
 #include <QTextDocument>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QUrl>
 #include <QWheelEvent>
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "app/HelpText.h"
+#include "app/MenuLayout.h"
 #include "app/WindowLayout.h"
 #include "support/Rig.h"
 #include "ui/MainWindow.h"
@@ -512,6 +521,113 @@ TEST_F(WindowTest, TheThemeComesFromTheMenuOrTheCommandLineAndStaysOutOfConfigIn
     window = std::make_unique<MainWindow>(Form(), WindowOptions{Theme::Light, SettingsFile()});
     EXPECT_EQ(CurrentTheme(), Theme::Light);
     EXPECT_EQ(WindowSettings(SettingsFile()).LoadTheme(), Theme::Dark);
+}
+
+// ---------------------------------------------------------------- the Help menu
+
+// What the Help menu asked of the desktop, in place of the desktop.
+struct ShellRecord {
+    std::vector<QUrl> opened;
+    bool opens = true;
+    std::vector<std::pair<QString, QString>> boxes;   // title, text
+
+    WindowShell Shell()
+    {
+        WindowShell shell;
+        shell.openUrl = [this](const QUrl& url) {
+            opened.push_back(url);
+            return opens;
+        };
+        shell.showText = [this](QWidget*, const QString& title, const QString& text) {
+            boxes.emplace_back(title, text);
+        };
+        return shell;
+    }
+};
+
+TEST_F(WindowTest, TheMenuBarHoldsTheDescribedMenusAndItems)
+{
+    Open(Config({}));
+    const QList<QAction*> menus = window->menuBar()->actions();
+    ASSERT_EQ(menus.size(), qsizetype(MainMenuLayout().size()));
+    for (std::size_t m = 0; m < MainMenuLayout().size(); ++m) {
+        const MenuDesign& design = MainMenuLayout()[m];
+        QMenu* menu = menus[qsizetype(m)]->menu();
+        ASSERT_NE(menu, nullptr) << design.name;
+        EXPECT_EQ(menu->objectName().toStdString(), design.name);
+        EXPECT_EQ(menu->title().toStdString(), design.caption);
+        const QList<QAction*> items = menu->actions();
+        ASSERT_EQ(items.size(), qsizetype(design.items.size())) << design.name;
+        for (std::size_t i = 0; i < design.items.size(); ++i) {
+            EXPECT_EQ(items[qsizetype(i)]->objectName().toStdString(), design.items[i].name);
+            EXPECT_EQ(items[qsizetype(i)]->text().toStdString(), design.items[i].caption);
+            EXPECT_EQ(items[qsizetype(i)], window->MenuItem(design.items[i].name));
+        }
+    }
+    QMenu* help = window->menuBar()->findChild<QMenu*>(QStringLiteral("menu_help"));
+    ASSERT_NE(help, nullptr);
+    std::set<std::string> names;
+    for (QAction* a : help->actions())
+        names.insert(a->objectName().toStdString());
+    EXPECT_EQ(names, (std::set<std::string>{"help_about", "help_open_settings_folder", "help_first_start"}));
+    EXPECT_EQ(window->MenuItem("no_such_item"), nullptr);
+}
+
+TEST_F(WindowTest, AboutAndFirstStartShowTheirTextsInABox)
+{
+    Open(Config({}));
+    ShellRecord shell;
+    window->SetShell(shell.Shell());
+    window->MenuItem("help_about")->trigger();
+    ASSERT_EQ(shell.boxes.size(), 1u);
+    EXPECT_TRUE(shell.boxes[0].first.contains(QString::fromLatin1(kProgramName)));
+    EXPECT_TRUE(shell.boxes[0].second.contains(QStringLiteral("Version ") + QString::fromLatin1(kVersion)));
+    EXPECT_TRUE(shell.boxes[0].second.contains(QStringLiteral("LICENSE")));
+
+    window->MenuItem("help_first_start")->trigger();
+    ASSERT_EQ(shell.boxes.size(), 2u);
+    EXPECT_EQ(shell.boxes[1].second.toStdString(), FirstStartBox(kConfigPath).text);
+    EXPECT_TRUE(shell.opened.empty());
+}
+
+TEST_F(WindowTest, AboutOpensAModalBoxOfPlainTextThatOkCloses)
+{
+    Open(Config({}));
+    QString shown;
+    Qt::TextFormat format = Qt::AutoText;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        shown = box->text();
+        format = box->textFormat();
+        box->button(QMessageBox::Ok)->click();
+    });
+    window->MenuItem("help_about")->trigger();
+    EXPECT_TRUE(shown.contains(QString::fromLatin1(kVersion))) << shown.toStdString();
+    EXPECT_EQ(format, Qt::PlainText);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(WindowTest, OpenSettingsFolderAsksForTheConfigFilesFolderAndLogsAFailure)
+{
+    Open(Config({}));
+    ShellRecord shell;
+    window->SetShell(shell.Shell());
+    window->MenuItem("help_open_settings_folder")->trigger();
+    ASSERT_EQ(shell.opened.size(), 1u);
+    EXPECT_TRUE(shell.opened[0].isLocalFile());
+    EXPECT_EQ(shell.opened[0].toLocalFile().toStdString(), kExeFolder);
+    EXPECT_FALSE(rig.Logged(FolderNotOpenedText(kExeFolder)));
+
+    // A desktop that cannot open it: the log says so, with the folder.
+    shell.opens = false;
+    window->MenuItem("help_open_settings_folder")->trigger();
+    ASSERT_EQ(shell.opened.size(), 2u);
+    EXPECT_TRUE(rig.Logged(FolderNotOpenedText(kExeFolder)));
+    auto* log = Get<QPlainTextEdit>("Form1", "Memo1");
+    ASSERT_NE(log, nullptr);
+    EXPECT_TRUE(log->toPlainText().contains(QString::fromStdString(FolderNotOpenedText(kExeFolder))));
+    EXPECT_TRUE(shell.boxes.empty());
 }
 
 TEST(ThemeNames, AreReadInAnyCaseAndNothingElse)
