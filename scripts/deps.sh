@@ -10,6 +10,11 @@ if [ "$what" = test ]; then
   # ZRK_WIN_BITS=64 scripts/test-windows.sh. nsis builds the Windows installer.
   pkgs+=(clang libclang-rt-14-dev mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     wine wine64 wine32:i386 nsis)
+  # The window tests on real X servers: the Qt windows on Xvfb screens of a
+  # laptop's and a small monitor's size, the Windows program in a wine
+  # desktop of that size (xprop sets a screen's work area; DejaVu is the
+  # font whose widths the tests measure).
+  pkgs+=(xvfb xauth x11-utils fonts-dejavu-core)
 fi
 # The README's pictures of the window are taken on a virtual X display.
 screenshot_pkgs=(xvfb xauth fonts-dejavu-core x11-utils x11-apps imagemagick)

@@ -1,16 +1,27 @@
 // Every window of the virtual cockpit on a small screen (the offscreen
-// platform given one screen of the size in ZRK_SCREEN, "1366x768"): each
-// window lies within the work area, every control shows or can be scrolled
-// to, and windows overlap only where one stands in front of the other by
-// design.
+// platform given one screen of the size in ZRK_SCREEN, "1366x768", or a
+// real X server of that size): each window lies within the work area, every
+// control shows or can be scrolled to, windows overlap only where one stands
+// in front of the other by design, and no label, button or check box is
+// narrower than its text. Run at 100 % and, with QT_SCALE_FACTOR, at 150 %;
+// ZRK_WORK_AREA ("x,y,w,h") is the work area the screen must report when a
+// desktop panel takes part of it.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QStyleOptionButton>
 #include <QTest>
+#include <QTextDocument>
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,6 +46,60 @@ QSize ExpectedScreen()
     const char* s = std::getenv("ZRK_SCREEN");
     const QStringList wh = QString::fromLatin1(s ? s : "1366x768").split(QLatin1Char('x'));
     return wh.size() == 2 ? QSize(wh[0].toInt(), wh[1].toInt()) : QSize();
+}
+
+// The work area a desktop panel leaves (ZRK_WORK_AREA "x,y,w,h"); the whole
+// screen without one.
+QRect ExpectedWorkArea()
+{
+    const QStringList v = qEnvironmentVariable("ZRK_WORK_AREA").split(QLatin1Char(','));
+    if (v.size() != 4)
+        return QRect(QPoint(0, 0), ExpectedScreen());
+    return QRect(v[0].toInt(), v[1].toInt(), v[2].toInt(), v[3].toInt());
+}
+
+QString NameOf(const QWidget* w)
+{
+    return w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className()) : w->objectName();
+}
+
+// The room a control's style leaves for its text, and the text's width in
+// the control's font; a text wider than its room is cut off on screen.
+struct TextRoom {
+    int room = 0;
+    int text = 0;
+};
+
+TextRoom RoomOf(QWidget* w)
+{
+    const QFontMetrics metrics(w->font());
+    auto widest = [&](const QString& text) {
+        int width = 0;
+        for (const QString& line : text.split(QLatin1Char('\n')))
+            width = std::max(width, metrics.horizontalAdvance(QString(line).remove(QLatin1Char('&'))));
+        return width;
+    };
+    if (auto* label = qobject_cast<QLabel*>(w)) {
+        // A wrapping label breaks its lines where they fit.
+        if (label->wordWrap() || label->text().isEmpty() || Qt::mightBeRichText(label->text()))
+            return {};
+        const int margins = 2 * label->margin() + std::max(label->indent(), 0);
+        return {label->contentsRect().width() - margins, widest(label->text())};
+    }
+    auto* button = qobject_cast<QAbstractButton*>(w);
+    if (!button || button->text().isEmpty())
+        return {};
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    QStyle::SubElement contents = QStyle::SE_PushButtonContents;
+    if (qobject_cast<QCheckBox*>(w))
+        contents = QStyle::SE_CheckBoxContents;
+    else if (qobject_cast<QRadioButton*>(w))
+        contents = QStyle::SE_RadioButtonContents;
+    else if (!qobject_cast<QPushButton*>(w))
+        return {};
+    return {button->style()->subElementRect(contents, &option, button).width(), widest(button->text())};
 }
 
 // The cockpit as the program runs it with its windows, on virtual time.
@@ -82,8 +147,7 @@ protected:
                     scroll = s;
                     break;
                 }
-            const QString name = w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className())
-                                                            : w->objectName();
+            const QString name = NameOf(w);
             if (scroll) {
                 const QWidget* contents = scroll->widget();
                 const QRect inContents(w->mapTo(contents, QPoint(0, 0)), w->size());
@@ -94,6 +158,19 @@ protected:
                 EXPECT_TRUE(area.contains(global))
                     << window.windowTitle().toStdString() << ": " << name.toStdString() << " off the screen";
             }
+        }
+    }
+
+    // The labels, buttons and check boxes of `window` that show and are
+    // narrower than their text, as "window: control".
+    static void CollectCutOff(QWidget& window, std::set<std::string>& cutOff)
+    {
+        for (QWidget* w : window.findChildren<QWidget*>()) {
+            if (w->window() != &window || !w->isVisibleTo(&window))
+                continue;
+            if (const TextRoom r = RoomOf(w); r.text > r.room)
+                cutOff.insert(window.windowTitle().toStdString() + ": " + NameOf(w).toStdString() + " ("
+                              + std::to_string(r.text) + " > " + std::to_string(r.room) + ")");
         }
     }
 
@@ -124,11 +201,16 @@ TEST_F(ScreenFitTest, EveryWindowFitsAndEveryControlCanBeReached)
 {
     const QScreen* screen = QGuiApplication::primaryScreen();
     ASSERT_NE(screen, nullptr);
-    ASSERT_EQ(screen->geometry().size(), ExpectedScreen()) << "the offscreen platform took no screen size";
+    ASSERT_EQ(screen->geometry().size(), ExpectedScreen()) << "the platform took no screen size";
+    if (const QString scale = qEnvironmentVariable("QT_SCALE_FACTOR"); !scale.isEmpty()) {
+        ASSERT_DOUBLE_EQ(screen->devicePixelRatio(), scale.toDouble()) << "the screen is not scaled";
+    }
     const QRect area = screen->availableGeometry();
+    ASSERT_EQ(area, ExpectedWorkArea()) << "the screen reports another work area";
     const QSize design(MainWindowLayout().width, MainWindowLayout().height);
     const bool mainFits = area.width() >= design.width() + 16 && area.height() >= design.height() + 80;
 
+    std::set<std::string> cutOff;
     // Each calibration dialog in turn, with the main and Quadrant windows.
     const std::pair<const char*, const char*> openers[] = {
         {"", ""}, {"Button4", "Form2"}, {"Button5", "Form3"}, {"Button1", "Form4"}, {"Button6", "Form5"}};
@@ -144,6 +226,7 @@ TEST_F(ScreenFitTest, EveryWindowFitsAndEveryControlCanBeReached)
             SCOPED_TRACE(w->windowTitle().toStdString());
             EXPECT_TRUE(area.contains(w->frameGeometry())) << "window off the work area";
             ExpectReachable(*w, area);
+            CollectCutOff(*w, cutOff);
         }
         // Overlapping windows: one belongs to the other, or both to the
         // main window, in front of which they stand.
@@ -163,6 +246,21 @@ TEST_F(ScreenFitTest, EveryWindowFitsAndEveryControlCanBeReached)
             main->Refresh();
         }
     }
+
+    // No text is cut off, but for what is known to be and waits for its
+    // design to make room: a fix takes its entry off this list.
+    const std::set<std::string> known = {
+        "Quadrant: Hold_throttle1 (34 > 32)",           "Quadrant: Hold_throttle2 (34 > 32)",
+        "Quadrant: Hold_throttle3 (34 > 32)",           "Quadrant: Hold_throttle4 (34 > 32)",
+        "Throttle Calibration: Label9 (72 > 66)",       "Throttle Calibration: Label10 (72 > 66)",
+        "Throttle Calibration: Label11 (72 > 66)",      "Throttle Calibration: Label12 (72 > 66)",
+        "Reversers Calibration: Label9 (72 > 66)",      "Reversers Calibration: Label10 (72 > 66)",
+        "Reversers Calibration: Label11 (72 > 66)",     "Reversers Calibration: Label12 (72 > 66)",
+    };
+    for (const std::string& c : cutOff)
+        EXPECT_TRUE(known.contains(c)) << c << ": the text is wider than its room";
+    for (const std::string& k : known)
+        EXPECT_TRUE(cutOff.contains(k)) << k << ": no longer cut off as listed: update the list";
 
     // Where the design fits, the window keeps it; else it scrolls.
     if (mainFits) {
