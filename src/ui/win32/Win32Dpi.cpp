@@ -33,13 +33,13 @@ int WindowDpi(HWND window)
     return SystemDpi();
 }
 
-void AdjustFrameForDpi(RECT& client, DWORD style, DWORD exStyle, int dpi)
+void AdjustFrameForDpi(RECT& client, DWORD style, DWORD exStyle, int dpi, bool menu)
 {
     using AdjustFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
     static const auto adjustForDpi = User32<AdjustFn>("AdjustWindowRectExForDpi");
-    if (adjustForDpi && adjustForDpi(&client, style, FALSE, exStyle, UINT(dpi)))
+    if (adjustForDpi && adjustForDpi(&client, style, menu, exStyle, UINT(dpi)))
         return;
-    AdjustWindowRectEx(&client, style, FALSE, exStyle);
+    AdjustWindowRectEx(&client, style, menu, exStyle);
 }
 
 } // namespace zrk

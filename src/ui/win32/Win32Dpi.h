@@ -18,8 +18,8 @@ inline int ScaleToDpi(int designUnits, int dpi)
     return MulDiv(designUnits, dpi, 96);
 }
 // The window rectangle around `client` for a window of this style at
-// `dpi`: AdjustWindowRectExForDpi where the system has it, else
-// AdjustWindowRectEx (the system's DPI).
-void AdjustFrameForDpi(RECT& client, DWORD style, DWORD exStyle, int dpi);
+// `dpi`, with a menu bar of one line when `menu`: AdjustWindowRectExForDpi
+// where the system has it, else AdjustWindowRectEx (the system's DPI).
+void AdjustFrameForDpi(RECT& client, DWORD style, DWORD exStyle, int dpi, bool menu = false);
 
 } // namespace zrk

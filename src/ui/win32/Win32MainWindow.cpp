@@ -1,12 +1,15 @@
 #include "ui/win32/Win32MainWindow.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <utility>
 
 #include "app/CalibrationDialogs.h"
+#include "app/HelpText.h"
+#include "app/MenuLayout.h"
 #include "app/TForm1.h"
 #include "app/WindowBinding.h"
 #include "app/WindowLayout.h"
@@ -66,9 +69,121 @@ POINT KeepInside(const RECT& work, int x, int y, int width, int height)
     return POINT{x, y};
 }
 
+Win32Shell DesktopShell()
+{
+    Win32Shell shell;
+    shell.openFolder = [](HWND owner, const std::wstring& folder) {
+        const auto result = reinterpret_cast<INT_PTR>(
+            ShellExecuteW(owner, L"open", folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+        return result > 32;
+    };
+    shell.showText = [](HWND owner, const std::wstring& title, const std::wstring& text) {
+        MessageBoxW(owner, text.c_str(), title.c_str(), MB_OK | MB_ICONINFORMATION);
+    };
+    return shell;
+}
+
+// The menu bar from the description: the items this window can do, each
+// with its command id; a menu none of whose items it can do is left out.
+HMENU BuildMenuBar()
+{
+    HMENU bar = CreateMenu();
+    if (!bar)
+        return nullptr;
+    for (const MenuDesign& m : MainMenuLayout()) {
+        HMENU popup = CreatePopupMenu();
+        if (!popup)
+            continue;
+        int items = 0;
+        for (const MenuItemDesign& item : m.items) {
+            if (!Win32MainWindow::Supports(item.action))
+                continue;
+            AppendMenuW(popup, MF_STRING, UINT_PTR(MenuCommandId(item.name)), Utf8ToWide(item.caption).c_str());
+            ++items;
+        }
+        if (items == 0 || !AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), Utf8ToWide(m.caption).c_str()))
+            DestroyMenu(popup);
+    }
+    return bar;
+}
+
+// A folder's full path (a relative one from the working folder).
+std::wstring FullPath(const std::wstring& path)
+{
+    const DWORD need = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (need == 0)
+        return path;
+    std::wstring full(need, L'\0');
+    const DWORD got = GetFullPathNameW(path.c_str(), need, full.data(), nullptr);
+    if (got == 0 || got >= need)
+        return path;
+    full.resize(got);
+    return full;
+}
+
 } // namespace
 
-Win32MainWindow::Win32MainWindow(TForm1& form, HINSTANCE instance) : form_(form), instance_(instance) {}
+Win32MainWindow::Win32MainWindow(TForm1& form, HINSTANCE instance)
+    : form_(form), instance_(instance), shell_(DesktopShell())
+{
+}
+
+bool Win32MainWindow::Supports(MenuAction action)
+{
+    switch (action) {
+    case MenuAction::About:
+    case MenuAction::OpenSettingsFolder:
+    case MenuAction::FirstStart:
+        return true;
+    case MenuAction::LightTheme:
+    case MenuAction::DarkTheme:
+        break;
+    }
+    return false;
+}
+
+void Win32MainWindow::SetShell(Win32Shell shell)
+{
+    const Win32Shell desktop = DesktopShell();
+    if (!shell.openFolder)
+        shell.openFolder = desktop.openFolder;
+    if (!shell.showText)
+        shell.showText = desktop.showText;
+    shell_ = std::move(shell);
+}
+
+void Win32MainWindow::Do(MenuAction action)
+{
+    switch (action) {
+    case MenuAction::About: {
+        const HelpBox about = AboutBox();
+        shell_.showText(main_.hwnd, Utf8ToWide(about.title), Utf8ToWide(about.text));
+        return;
+    }
+    case MenuAction::FirstStart: {
+        const HelpBox steps = FirstStartBox(form_.ConfigPath());
+        shell_.showText(main_.hwnd, Utf8ToWide(steps.title), Utf8ToWide(steps.text));
+        return;
+    }
+    case MenuAction::OpenSettingsFolder:
+        OpenSettingsFolder();
+        return;
+    case MenuAction::LightTheme:
+    case MenuAction::DarkTheme:
+        return;
+    }
+}
+
+void Win32MainWindow::OpenSettingsFolder()
+{
+    // The folder of the CONFIG.INI in use: the demo's in the virtual
+    // cockpit.
+    const std::wstring folder = FullPath(Utf8ToWide(SettingsFolder(form_.ConfigPath())));
+    if (shell_.openFolder(main_.hwnd, folder))
+        return;
+    form_.Log(FolderNotOpenedText(WideToUtf8(folder)));
+    Refresh();
+}
 
 Win32MainWindow::~Win32MainWindow()
 {
@@ -138,8 +253,13 @@ bool Win32MainWindow::Create()
     const FormDesign& layout = MainWindowLayout();
     main_.owner = this;
     main_.renderer = std::make_unique<Win32FormRenderer>(layout, form_, [this] { Refresh(); });
-    if (!CreateForm(main_, layout.name, kMainStyle, 0, nullptr))
+    HMENU menu = BuildMenuBar();
+    if (!CreateForm(main_, layout.name, kMainStyle, 0, nullptr, menu)) {
+        // A window that was not made does not own its menu.
+        if (menu && !main_.hwnd)
+            DestroyMenu(menu);
         return false;
+    }
 
     dialogs_.clear();
     for (const FormDesign& dd : DialogLayouts()) {
@@ -159,7 +279,8 @@ bool Win32MainWindow::Create()
     return true;
 }
 
-bool Win32MainWindow::CreateForm(FormWindow& fw, std::string_view formName, DWORD style, DWORD exStyle, HWND owner)
+bool Win32MainWindow::CreateForm(FormWindow& fw, std::string_view formName, DWORD style, DWORD exStyle, HWND owner,
+                                 HMENU menu)
 {
     const FormDesign* design = FindFormLayout(formName);
     if (!design)
@@ -167,7 +288,7 @@ bool Win32MainWindow::CreateForm(FormWindow& fw, std::string_view formName, DWOR
     fw.title = Utf8ToWide(design->caption);
     // Made first, sized then: the DPI it is drawn at is the window's own.
     HWND hwnd = CreateWindowExW(exStyle, kFormWindowClass, fw.title.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
-                                0, 0, owner, nullptr, instance_, &fw);
+                                0, 0, owner, menu, instance_, &fw);
     if (!hwnd)
         return false;
     fw.hwnd = hwnd;
@@ -176,7 +297,7 @@ bool Win32MainWindow::CreateForm(FormWindow& fw, std::string_view formName, DWOR
     // the work area of the main window's screen has room for; the window
     // lies inside that work area.
     RECT frame{0, 0, ScaleToDpi(design->width, dpi), ScaleToDpi(design->height, dpi)};
-    AdjustFrameForDpi(frame, style, exStyle, dpi);
+    AdjustFrameForDpi(frame, style, exStyle, dpi, menu != nullptr);
     const RECT work = WorkArea(owner ? owner : hwnd);
     const int width = std::min<int>(frame.right - frame.left, work.right - work.left);
     const int height = std::min<int>(frame.bottom - frame.top, work.bottom - work.top);
@@ -335,6 +456,13 @@ LRESULT Win32MainWindow::HandleMessage(FormWindow& fw, UINT message, WPARAM wPar
         }
         break;
     case WM_COMMAND:
+        // A menu item (from the menu, or its accelerator).
+        if (isMain && lParam == 0 && HIWORD(wParam) <= 1) {
+            if (const MenuItemDesign* item = MenuItemByCommandId(LOWORD(wParam))) {
+                Do(item->action);
+                return 0;
+            }
+        }
         // Escape in a dialog (through TranslateDialogMessage) stands for
         // its CLOSE button, like its frame's close; Enter presses nothing.
         if (!isMain && LOWORD(wParam) == IDCANCEL && HIWORD(wParam) == 0)

@@ -13,6 +13,18 @@ namespace zrk {
 class CalibrationDialog;
 class TForm1;
 class Win32FormRenderer;
+enum class MenuAction;
+
+// What the Help menu does outside the window: the file manager and modal
+// boxes of text. Tests put stand-ins here, so that they start no file
+// manager and wait on no box; an empty one is the real thing.
+struct Win32Shell {
+    // Opens a folder in the file manager (ShellExecuteW "open"); false
+    // when it could not.
+    std::function<bool(HWND owner, const std::wstring& folder)> openFolder;
+    // A box of text with an OK button (MessageBoxW).
+    std::function<void(HWND owner, const std::wstring& title, const std::wstring& text)> showText;
+};
 
 // The window class of the main window and of the calibration dialogs, so
 // that another program finds them with FindWindowW(kFormWindowClass, title).
@@ -55,6 +67,12 @@ public:
     // and was destroyed.
     std::function<void()> onClosed;
 
+    // The menu bar is built from the menu description (MenuLayout.h), each
+    // item with its MenuCommandId, leaving out what this window cannot do
+    // (it has one colour scheme: no themes).
+    static bool Supports(MenuAction action);
+    void SetShell(Win32Shell shell);
+
     // Keyboard navigation (Tab, arrows in a radio group, Escape closing a
     // dialog) for a message meant for one of the forms; true when the
     // message was handled, and must not be dispatched again.
@@ -76,7 +94,10 @@ private:
 
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(FormWindow& fw, UINT message, WPARAM wParam, LPARAM lParam);
-    bool CreateForm(FormWindow& fw, std::string_view formName, DWORD style, DWORD exStyle, HWND owner);
+    bool CreateForm(FormWindow& fw, std::string_view formName, DWORD style, DWORD exStyle, HWND owner,
+                    HMENU menu = nullptr);
+    void Do(MenuAction action);
+    void OpenSettingsFolder();
     void SyncTitle(FormWindow& fw, const std::string& caption);
     void SyncDialog(FormWindow& fw);
     void CloseDialog(FormWindow& fw);
@@ -94,6 +115,7 @@ private:
     std::map<int, HFONT> fonts_;
     FormWindow main_;
     std::vector<std::unique_ptr<FormWindow>> dialogs_;
+    Win32Shell shell_;
     bool refreshing_ = false;
     bool closing_ = false;
     bool layingOut_ = false;

@@ -1,7 +1,8 @@
 // The native window drawn from its description, on the real controller
 // with virtual boards and time: every control is found by its id, the
 // user's actions (sent as the messages the controls send) reach the
-// controller, refreshes show its models and are never taken for an action.
+// controller, refreshes show its models and are never taken for an action;
+// its menu bar's items do what they stand for.
 // Runs under wine's null display driver: windows exist without a screen.
 #include <gtest/gtest.h>
 
@@ -9,16 +10,21 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/HelpText.h"
+#include "app/MenuLayout.h"
+#include "app/TForm1.h"
 #include "app/WindowLayout.h"
 #include "support/Rig.h"
 #include "ui/win32/Win32Dpi.h"
 #include "ui/win32/Win32FormRenderer.h"
+#include "ui/win32/Win32Host.h"
 #include "ui/win32/Win32MainWindow.h"
 #include "ui/win32/Win32Text.h"
 
@@ -826,6 +832,195 @@ TEST_F(Win32WindowTest, ClosingTheMainWindowAsksTheController)
     // Nothing left to refresh or close.
     window->Refresh();
     EXPECT_FALSE(window->Close());
+}
+
+// ---------------------------------------------------------------- the menu bar
+
+// Built from the menu description: its items are found by their command
+// ids, and a WM_COMMAND of one does what it stands for through the
+// window's shell (a stand-in here, and once the real message box).
+
+// The settings of a Windows installation's virtual cockpit.
+constexpr const char* kDemoFolder = "C:\\Cockpit\\ZRK-TQ\\demo";
+
+class Win32MenuTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        rig.files.Put(std::string(kDemoFolder) + "/CONFIG.INI", Config({}));
+        rig.form = std::make_unique<TForm1>(rig.MakePorts(kDemoFolder));
+        rig.host.Bind(rig.form.get());
+        rig.form->FormCreate();
+        window = std::make_unique<Win32MainWindow>(*rig.form, GetModuleHandleW(nullptr));
+        ASSERT_TRUE(window->Create());
+        window->Show(SW_SHOWNOACTIVATE);
+        Win32Shell shell;
+        shell.openFolder = [this](HWND owner, const std::wstring& folder) {
+            opened.push_back(folder);
+            owners.push_back(owner);
+            return opens;
+        };
+        shell.showText = [this](HWND owner, const std::wstring& title, const std::wstring& text) {
+            boxes.push_back({WideToUtf8(title), WideToUtf8(text)});
+            owners.push_back(owner);
+        };
+        window->SetShell(shell);
+    }
+    void TearDown() override
+    {
+        window.reset();
+        if (rig.form)
+            rig.form->FormDestroy();
+    }
+    // The user's choice of an item, as the menu sends it.
+    void Choose(const char* item)
+    {
+        const int id = MenuCommandId(item);
+        ASSERT_NE(id, 0) << item;
+        SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(id, 0), 0);
+    }
+
+    Rig rig;
+    std::unique_ptr<Win32MainWindow> window;
+    std::vector<std::wstring> opened;
+    std::vector<HWND> owners;
+    std::vector<HelpBox> boxes;
+    bool opens = true;
+};
+
+std::string MenuText(HMENU menu, UINT item, UINT by)
+{
+    wchar_t text[128] = {};
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof(info);
+    info.fMask = MIIM_STRING;
+    info.dwTypeData = text;
+    info.cch = 127;
+    return GetMenuItemInfoW(menu, item, by == MF_BYPOSITION, &info) ? WideToUtf8(text) : std::string("<none>");
+}
+
+TEST_F(Win32MenuTest, TheMenuBarHoldsHelpWithItsItemsByIdAndNoThemes)
+{
+    HMENU bar = GetMenu(window->Handle());
+    ASSERT_NE(bar, nullptr);
+    // One colour scheme: no View menu, no theme items.
+    ASSERT_EQ(GetMenuItemCount(bar), 1);
+    EXPECT_EQ(MenuText(bar, 0, MF_BYPOSITION), "&Help");
+    HMENU help = GetSubMenu(bar, 0);
+    ASSERT_NE(help, nullptr);
+    for (const MenuDesign& m : MainMenuLayout())
+        for (const MenuItemDesign& item : m.items) {
+            const UINT id = UINT(MenuCommandId(item.name));
+            if (Win32MainWindow::Supports(item.action)) {
+                EXPECT_NE(GetMenuState(help, id, MF_BYCOMMAND), UINT(-1)) << item.name;
+                EXPECT_EQ(MenuText(help, id, MF_BYCOMMAND), item.caption) << item.name;
+            } else {
+                EXPECT_EQ(GetMenuState(bar, id, MF_BYCOMMAND), UINT(-1)) << item.name;
+            }
+        }
+    EXPECT_EQ(GetMenuItemCount(help), 3);
+    for (const char* name : {"help_about", "help_open_settings_folder", "help_first_start"})
+        EXPECT_NE(GetMenuState(help, UINT(MenuCommandId(name)), MF_BYCOMMAND), UINT(-1)) << name;
+
+    // The menu bar takes no room from the form: a window the work area did
+    // not cut shows the design's whole height above its horizontal scroll
+    // bar (there when the work area is narrower than the design).
+    HWND main = window->Handle();
+    RECT client{}, frame{}, work{};
+    GetClientRect(main, &client);
+    GetWindowRect(main, &frame);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const bool horizontalBar = GetWindowLongW(main, GWL_STYLE) & WS_HSCROLL;
+    if (frame.bottom - frame.top < work.bottom - work.top) {
+        EXPECT_EQ(client.bottom + (horizontalBar ? GetSystemMetrics(SM_CYHSCROLL) : 0),
+                  ScaleToDpi(MainWindowLayout().height, WindowDpi(main)));
+    }
+}
+
+TEST_F(Win32MenuTest, OpenSettingsFolderAsksForTheFolderOfTheConfigFileInUseAndLogsAFailure)
+{
+    Choose("help_open_settings_folder");
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(WideToUtf8(opened[0]), kDemoFolder);
+    EXPECT_EQ(owners.back(), window->Handle());
+    EXPECT_FALSE(rig.Logged(FolderNotOpenedText(kDemoFolder)));
+
+    // The file manager could not be asked: the log says so, with the folder.
+    opens = false;
+    Choose("help_open_settings_folder");
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_TRUE(rig.Logged(FolderNotOpenedText(kDemoFolder)));
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(Win32MenuTest, AboutAndFirstStartShowTheirTextsOverTheMainWindow)
+{
+    Choose("help_about");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].title.find(kProgramName), std::string::npos);
+    EXPECT_NE(boxes[0].text.find(std::string("Version ") + kVersion), std::string::npos) << boxes[0].text;
+    EXPECT_EQ(owners.back(), window->Handle());
+
+    Choose("help_first_start");
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].text, FirstStartBox(rig.form->ConfigPath()).text);
+    EXPECT_NE(boxes[1].text.find(kDemoFolder), std::string::npos);
+    EXPECT_TRUE(opened.empty());
+
+    // Commands that are no menu item's do nothing.
+    SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(kFirstMenuCommandId - 1, 0), 0);
+    EXPECT_EQ(boxes.size(), 2u);
+}
+
+// The texts of the message boxes of this thread that are up.
+struct BoxSearch {
+    std::string text;
+    bool found = false;
+};
+
+BOOL CALLBACK ReadStatic(HWND child, LPARAM param)
+{
+    wchar_t cls[32] = {};
+    GetClassNameW(child, cls, 32);
+    if (lstrcmpiW(cls, L"Static") == 0)
+        reinterpret_cast<BoxSearch*>(param)->text += WindowTextUtf8(child);
+    return TRUE;
+}
+
+BOOL CALLBACK ReadBox(HWND hwnd, LPARAM param)
+{
+    wchar_t cls[16] = {};
+    if (IsWindowVisible(hwnd) && GetClassNameW(hwnd, cls, 16) > 0 && std::wstring(cls) == L"#32770") {
+        auto& search = *reinterpret_cast<BoxSearch*>(param);
+        search.found = true;
+        EnumChildWindows(hwnd, ReadStatic, param);
+    }
+    return TRUE;
+}
+
+BoxSearch g_box;
+
+void CALLBACK CloseBox(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    g_box = {};
+    EnumThreadWindows(GetCurrentThreadId(), ReadBox, reinterpret_cast<LPARAM>(&g_box));
+    if (g_box.found) {
+        KillTimer(nullptr, timer);
+        CancelModalDialogs();
+    }
+}
+
+TEST_F(Win32MenuTest, AboutWithoutAStandInShowsAMessageBoxWithTheVersion)
+{
+    window->SetShell({});
+    g_box = {};
+    // The box's modal loop runs the timer, which reads and closes it.
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, CloseBox);
+    ASSERT_NE(timer, 0u);
+    Choose("help_about");
+    KillTimer(nullptr, timer);
+    ASSERT_TRUE(g_box.found);
+    EXPECT_NE(g_box.text.find(std::string("Version ") + kVersion), std::string::npos) << g_box.text;
 }
 
 } // namespace
