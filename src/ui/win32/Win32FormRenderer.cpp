@@ -30,6 +30,12 @@ namespace {
 // `columns` columns below the group's title.
 constexpr int kRadioAreaX = 12, kRadioAreaY = kPanelTitleHeight + 4, kRadioBottom = 8, kRadioRowMax = 24;
 
+// The status bar's parts beside the simulator's, at its right end, in
+// description units: the bridge's ("Waiting for Bridge" with a host and
+// port) and the boards' ("Boards 11/11"). The simulator's takes the rest.
+constexpr int kBridgePartWidth = 260, kBoardsPartWidth = 110;
+constexpr int kStatusParts = 3;
+
 DWORD AlignStyle(TextAlign a)
 {
     switch (a) {
@@ -266,14 +272,10 @@ bool Win32FormRenderer::BuildControl(Drawn& d, HFONT font)
             SendMessageW(d.hwnd, EM_SETLIMITTEXT, 0, 0);
         break;
 
-    case ControlKind::StatusBar: {
+    case ControlKind::StatusBar:
+        // Its parts are set by Layout, for its width at the form's DPI.
         d.hwnd = Make(STATUSCLASSNAMEW, L"", CCS_NOPARENTALIGN | CCS_NORESIZE | CCS_NODIVIDER | group, 0, id);
-        if (d.hwnd) {
-            int whole = -1;
-            SendMessageW(d.hwnd, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(&whole));
-        }
         break;
-    }
 
     // The Quadrant window's own kinds have their own renderer.
     case ControlKind::Lever:
@@ -317,6 +319,8 @@ void Win32FormRenderer::Layout(int clientWidth, int clientHeight, POINT origin)
             continue;
         }
         Place(d.hwnd, r.left, r.top, w, h);
+        if (c.kind == ControlKind::StatusBar)
+            SetStatusParts(d, w);
         if (!d.items.empty()) {
             const int n = int(d.items.size());
             const int columns = std::max(1, c.columns);
@@ -440,13 +444,8 @@ void Win32FormRenderer::RefreshControl(Drawn& d)
         break;
 
     case ControlKind::StatusBar:
-        if (m.statusBar) {
-            std::wstring text = Utf8ToWide(m.statusBar->SimpleText);
-            if (text != d.text) {
-                SendMessageW(d.hwnd, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text.c_str()));
-                d.text = std::move(text);
-            }
-        }
+        if (m.statusBar)
+            RefreshStatusBar(d);
         break;
 
     case ControlKind::Panel:
@@ -458,6 +457,36 @@ void Win32FormRenderer::RefreshControl(Drawn& d)
         break;
     }
     ShowControl(d, Visible(d));
+}
+
+// The simulator's text in the first part, the bridge's and the boards' in
+// the parts at the right; a part is sent its text only when it changed.
+void Win32FormRenderer::RefreshStatusBar(Drawn& d)
+{
+    const StatusBarModel& bar = *d.model.statusBar;
+    const std::string* texts[kStatusParts] = {&bar.SimpleText, &bar.BridgeText, &bar.BoardsText};
+    for (int i = 0; i < kStatusParts; ++i) {
+        std::wstring text = Utf8ToWide(*texts[i]);
+        std::wstring& shown = d.partTexts[std::size_t(i)];
+        if (text == shown)
+            continue;
+        SendMessageW(d.hwnd, SB_SETTEXTW, WPARAM(i), reinterpret_cast<LPARAM>(text.c_str()));
+        shown = std::move(text);
+    }
+}
+
+// The parts' right edges for a bar `width` pixels wide: the bridge's and
+// the boards' parts keep their widths (at the form's DPI) at the right
+// end, the last reaching the edge; the simulator's part gets what is left.
+void Win32FormRenderer::SetStatusParts(Drawn& d, int width)
+{
+    const int boards = Scaled(kBoardsPartWidth), bridge = Scaled(kBridgePartWidth);
+    const int boardsLeft = std::max(0, width - boards);
+    const std::vector<int> edges = {std::max(0, boardsLeft - bridge), boardsLeft, -1};
+    if (edges == d.partEdges)
+        return;
+    SendMessageW(d.hwnd, SB_SETPARTS, WPARAM(edges.size()), reinterpret_cast<LPARAM>(edges.data()));
+    d.partEdges = edges;
 }
 
 // The log's view: appends the lines it has not shown yet and follows the

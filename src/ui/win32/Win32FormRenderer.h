@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstddef>
 #include <functional>
 #include <map>
@@ -56,7 +57,8 @@ public:
     void Refresh();
 
     // Places the controls for a client area of this size (in pixels; the
-    // description's places are scaled by the form's DPI): a control
+    // description's places are scaled by the form's DPI; a status bar's
+    // parts too): a control
     // anchored to both edges of an axis stretches with its panel, to the
     // far edge only it moves. Smaller than the design size keeps the
     // design places. `origin` is where the form's top-left corner lies in
@@ -83,7 +85,9 @@ private:
         HWND buddy = nullptr;            // up-downs: the number box
         std::vector<HWND> items;         // radio groups: the buttons
         bool shown = true;               // as last set with ShowWindow
-        std::wstring text;               // labels, status bar: as last set
+        std::wstring text;               // labels: as last set
+        std::array<std::wstring, 3> partTexts;   // status bar: each part's text as last set
+        std::vector<int> partEdges;      // status bar: its parts' right edges as last set
         int position = 0;                // track bars, up-downs: as last shown or moved
         int color = -1;                  // labels, lamps: as last drawn
         std::size_t memoShown = 0;       // the log: lines added so far, as shown
@@ -95,6 +99,8 @@ private:
     bool BuildControl(Drawn& d, HFONT font);
     void RefreshControl(Drawn& d);
     void RefreshMemo(Drawn& d);
+    void RefreshStatusBar(Drawn& d);
+    void SetStatusParts(Drawn& d, int width);
     void ShowControl(Drawn& d, bool visible);
     bool Visible(const Drawn& d) const;
     void Act(const std::function<bool()>& action);

@@ -1023,5 +1023,108 @@ TEST_F(Win32MenuTest, AboutWithoutAStandInShowsAMessageBoxWithTheVersion)
     EXPECT_NE(g_box.text.find(std::string("Version ") + kVersion), std::string::npos) << g_box.text;
 }
 
+// ---------------------------------------------------------------- the status bar
+
+std::string PartText(HWND bar, int part)
+{
+    const int length = LOWORD(SendMessageW(bar, SB_GETTEXTLENGTHW, WPARAM(part), 0));
+    std::wstring text(std::size_t(length) + 1, L'\0');
+    SendMessageW(bar, SB_GETTEXTW, WPARAM(part), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(std::size_t(length));
+    return WideToUtf8(text);
+}
+
+std::vector<int> PartEdges(HWND bar)
+{
+    std::vector<int> edges(8, 0);
+    const int n = int(SendMessageW(bar, SB_GETPARTS, WPARAM(edges.size()), reinterpret_cast<LPARAM>(edges.data())));
+    edges.resize(std::size_t(std::max(0, n)));
+    return edges;
+}
+
+// Whether `text` fits between two edges of the bar, in the bar's font.
+bool Fits(HWND bar, const std::string& text, int left, int right)
+{
+    const std::wstring wide = Utf8ToWide(text);
+    HDC dc = GetDC(bar);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(bar, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, wide.c_str(), int(wide.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(bar, dc);
+    return size.cx < right - left;
+}
+
+TEST_F(Win32WindowTest, TheStatusBarShowsTheSimulatorTheBridgeAndTheBoardsInItsParts)
+{
+    Open(Config({}));
+    HWND bar = Item("Form1", "StatusBar1");
+    ASSERT_NE(bar, nullptr);
+    StatusBarModel& model = Form().StatusBar1;
+    auto expectParts = [&](const char* when) {
+        const std::string* texts[] = {&model.SimpleText, &model.BridgeText, &model.BoardsText};
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(PartText(bar, i), *texts[i]) << when << ", part " << i;
+    };
+    // The first second's look at the bridge and the boards fills them in.
+    rig.host.RunFor(1100);
+    window->Refresh();
+    EXPECT_FALSE(model.BridgeText.empty());
+    EXPECT_FALSE(model.BoardsText.empty());
+    expectParts("after a second");
+    // The window's text is the simulator's part, as before there were parts.
+    EXPECT_EQ(Text("Form1", "StatusBar1"), model.SimpleText);
+
+    model.SimpleText = "Waiting for FSUIPC";
+    model.BridgeText = "Waiting for Bridge 192.168.100.200:65535";
+    model.BoardsText = "Boards 10/11";
+    SendMessageW(window->Handle(), WM_TIMER, 1, 0);
+    expectParts("after the models changed");
+
+    // The bridge's and the boards' parts at the right end, wide enough for
+    // their longest texts; the simulator's part takes the rest.
+    HWND main = window->Handle();
+    auto expectPlaces = [&](const char* when) {
+        const std::vector<int> edges = PartEdges(bar);
+        ASSERT_EQ(edges.size(), 3u) << when;
+        RECT client{};
+        GetClientRect(bar, &client);
+        EXPECT_EQ(edges[2], -1) << when;
+        EXPECT_TRUE(Fits(bar, model.BridgeText, edges[0], edges[1])) << when;
+        EXPECT_TRUE(Fits(bar, "Boards 11/11", edges[1], client.right)) << when;
+        EXPECT_TRUE(Fits(bar, "Waiting for FSUIPC", 0, edges[0])) << when;
+    };
+    expectPlaces("at first");
+
+    // Wider: the right-hand parts move with the bar's right edge.
+    Win32FormRenderer* renderer = window->Renderer("Form1");
+    const FormDesign& design = MainWindowLayout();
+    const int dpi = WindowDpi(main);
+    renderer->Layout(ScaleToDpi(design.width, dpi), ScaleToDpi(design.height, dpi));
+    const std::vector<int> before = PartEdges(bar);
+    renderer->Layout(ScaleToDpi(design.width, dpi) + 200, ScaleToDpi(design.height, dpi));
+    const std::vector<int> wider = PartEdges(bar);
+    ASSERT_EQ(before.size(), 3u);
+    ASSERT_EQ(wider.size(), 3u);
+    EXPECT_EQ(wider[0] - before[0], 200);
+    EXPECT_EQ(wider[1] - before[1], 200);
+    expectParts("wider");
+    expectPlaces("wider");
+
+    // At twice the DPI the right-hand parts are twice as wide.
+    RECT suggested{0, 0, 1200, 800};
+    SendMessageW(main, WM_DPICHANGED, MAKEWPARAM(dpi * 2, dpi * 2), reinterpret_cast<LPARAM>(&suggested));
+    const std::vector<int> doubled = PartEdges(bar);
+    ASSERT_EQ(doubled.size(), 3u);
+    EXPECT_NEAR(doubled[1] - doubled[0], 2 * (before[1] - before[0]), 2);
+    expectParts("at twice the DPI");
+    expectPlaces("at twice the DPI");
+
+    // A refresh with nothing changed leaves the parts alone.
+    SendMessageW(bar, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(L"marked"));
+    window->Refresh();
+    EXPECT_EQ(PartText(bar, 1), "marked");
+}
+
 } // namespace
 } // namespace zrk::test
