@@ -38,6 +38,7 @@ trap cleanup EXIT
 # the client's entry names the display once it is known.
 export XAUTHORITY="$work/Xauthority"
 cookie=$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')
+touch "$XAUTHORITY"
 xauth -q add :0 . "$cookie"
 Xvfb -displayfd 3 -auth "$XAUTHORITY" -noreset -nolisten tcp -screen 0 "${size}x24" -dpi 96 \
   3>"$work/display" 2>"$work/xvfb.log" &
