@@ -26,6 +26,7 @@
 #include "ui/win32/Win32BuiltInBridge.h"
 #include "ui/win32/Win32Host.h"
 #include "ui/win32/Win32MainWindow.h"
+#include "ui/win32/Win32QuadrantWindow.h"
 
 namespace {
 
@@ -87,7 +88,7 @@ int main(int argc, char** argv)
     UseParentConsole();
     SetConsoleCtrlHandler(&OnConsoleControl, TRUE);
 
-    const std::string usage = zrk::UsageText({true, zrk::kBoardLibraryFile, false});
+    const std::string usage = zrk::UsageText({true, zrk::kBoardLibraryFile, true});
     const zrk::CommandLine commandLine = zrk::ParseCommandLine(argc, argv, usage);
     if (!commandLine.run) {
         std::fputs(commandLine.standardOutput.c_str(), stdout);
@@ -221,6 +222,15 @@ int main(int argc, char** argv)
         };
         window->Show(SW_SHOWDEFAULT);
     }
+    // The virtual cockpit's quadrant, beside the main window or in front.
+    std::unique_ptr<zrk::Win32QuadrantWindow> quadrantWindow;
+    if (cockpit && window) {
+        quadrantWindow = std::make_unique<zrk::Win32QuadrantWindow>(*cockpit, GetModuleHandleW(nullptr));
+        if (quadrantWindow->Create(window->Handle()))
+            quadrantWindow->Show();
+        else
+            form.Log("The Quadrant window cannot be opened; the virtual cockpit runs without it");
+    }
 
     // A stop signal ends the program like a window close whose save
     // question is answered "No". Returns whether the window has closed.
@@ -252,6 +262,7 @@ int main(int argc, char** argv)
         return window && window->Handle() && window->TranslateDialogMessage(msg);
     });
     loop.StopAllTimers();
+    quadrantWindow.reset();
     form.FormDestroy();
     if (stats)
         zrk::WriteStandardOutputLine(statsSink.stats.Report("Main cycle"));
