@@ -233,7 +233,7 @@ void QuadrantPanel::Build()
         bindings_[HandControl(name)] = {W::Hand, name, 0, 0};
         row += 16 + 6;
         if (LeverRank(name) == 0) {
-            b.Add(ControlKind::Toggle, HoldControl(name), "HOLD", {x + (kColumn - 50) / 2, row, 50, 24});
+            b.Add(ControlKind::Toggle, HoldControl(name), "HOLD", {x + (kColumn - 60) / 2, row, 60, 24});
             bindings_[HoldControl(name)] = {W::Hold, name, 0, 0};
         }
         x += kColumn;
