@@ -57,23 +57,6 @@ TEST(MenuLayout, EveryActionHasOneItemWithAnIdOfItsOwnThatLeadsBackToIt)
     EXPECT_EQ(MenuItemByCommandId(kFirstMenuCommandId + int(items)), nullptr);
 }
 
-TEST(MenuLayout, HelpHoldsTheThreeHelpItemsAndViewTheTwoThemesAsOneChoice)
-{
-    const auto& menus = MainMenuLayout();
-    ASSERT_EQ(menus.size(), 2u);
-    EXPECT_EQ(menus[0].caption, "&View");
-    EXPECT_EQ(menus[1].caption, "&Help");
-    std::set<MenuAction> help;
-    for (const MenuItemDesign& item : menus[1].items) {
-        help.insert(item.action);
-        EXPECT_TRUE(item.choiceGroup.empty()) << item.name;
-    }
-    EXPECT_EQ(help, (std::set<MenuAction>{MenuAction::About, MenuAction::OpenSettingsFolder, MenuAction::FirstStart}));
-    ASSERT_EQ(menus[0].items.size(), 2u);
-    EXPECT_FALSE(menus[0].items[0].choiceGroup.empty());
-    EXPECT_EQ(menus[0].items[0].choiceGroup, menus[0].items[1].choiceGroup);
-}
-
 TEST(MenuLayout, CommandIdsLieAboveEveryControlIdOfEveryForm)
 {
     std::vector<const FormDesign*> forms{&MainWindowLayout()};
