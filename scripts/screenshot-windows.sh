@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Takes the README's picture of the Windows program
 # (docs/images/windows-main-window.png): zrk-tq.exe in the virtual cockpit,
-# under 32-bit wine on a virtual X display, in a wine desktop of its own so
-# that the window has its frame. The program runs from a copy in a
-# temporary folder (its demo settings are written beside it).
-# Usage: scripts/screenshot-windows.sh [BUILD_DIR]   (default: build-win32)
+# under 32-bit wine on a virtual X display, in a wine desktop of its own of
+# a laptop's screen (1366x768) so that the windows have their frames and
+# stand where the program puts them on such a screen. The program runs from
+# a copy in a temporary folder (its demo settings are written beside it).
+# Usage: scripts/screenshot-windows.sh [BUILD_DIR [OUT_DIR]]
+#        (default: build-win32, docs/images)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dir=${1:-build-win32}
+out=$(mkdir -p "${2:-$root/docs/images}" && cd "${2:-$root/docs/images}" && pwd)
 "$root/scripts/deps.sh" test
 "$root/scripts/deps.sh" screenshots
 if [ ! -f "$dir/CMakeCache.txt" ]; then
@@ -40,13 +43,12 @@ fi
 
 # The cockpit's flight climbs from its 60th second, levers forward and the
 # trim wheel turning.
-(cd "$work" && wine explorer /desktop=zrk,1360x740 zrk-tq.exe --demo >/dev/null 2>&1 &)
+(cd "$work" && wine explorer /desktop=zrk,1366x768 zrk-tq.exe --demo >/dev/null 2>&1 &)
 sleep "${ZRK_SHOT_DELAY:-75}"
-mkdir -p "$root/docs/images"
-# The desktop, less its background around the window: a border of the
+# The desktop, less its background around the windows: a border of the
 # background's colour is added, then everything of that colour trimmed off.
 shot="$work/desktop.png"
-xwd -root -silent | convert xwd:- -crop 1360x740+0+0 +repage "$shot"
-background=$(convert "$shot" -format '%[pixel:p{1359,739}]' info:)
-convert "$shot" -bordercolor "$background" -border 1 -trim +repage "$root/docs/images/windows-main-window.png"
-echo "wrote docs/images/windows-main-window.png"
+xwd -root -silent | convert xwd:- -crop 1366x768+0+0 +repage "$shot"
+background=$(convert "$shot" -format '%[pixel:p{1365,767}]' info:)
+convert "$shot" -bordercolor "$background" -border 1 -trim +repage "$out/windows-main-window.png"
+echo "wrote $out/windows-main-window.png"
