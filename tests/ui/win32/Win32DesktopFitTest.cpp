@@ -26,16 +26,8 @@
 #include "config/MemoryFileSystem.h"
 #include "ui/win32/Win32Dpi.h"
 #include "ui/win32/Win32MainWindow.h"
-#include "ui/win32/Win32Text.h"
-
-// The Quadrant window of the virtual cockpit joins the checks where the
-// program has it.
-#if __has_include("ui/win32/Win32QuadrantWindow.h")
 #include "ui/win32/Win32QuadrantWindow.h"
-#define ZRK_HAS_QUADRANT_WINDOW 1
-#else
-#define ZRK_HAS_QUADRANT_WINDOW 0
-#endif
+#include "ui/win32/Win32Text.h"
 
 namespace zrk::test {
 namespace {
@@ -144,18 +136,16 @@ protected:
         ASSERT_TRUE(main->Create());
         main->Show(SW_SHOWNOACTIVATE);
         ASSERT_EQ(WindowDpi(main->Handle()), expectedDpi);
-#if ZRK_HAS_QUADRANT_WINDOW
+        // As the program opens it: beside the main window, or in front of
+        // it where both do not fit.
         quadrant = std::make_unique<Win32QuadrantWindow>(cockpit, GetModuleHandleW(nullptr));
         ASSERT_TRUE(quadrant->Create(main->Handle()));
         quadrant->Show();
-#endif
         main->Refresh();
     }
     void TearDown() override
     {
-#if ZRK_HAS_QUADRANT_WINDOW
         quadrant.reset();
-#endif
         main.reset();
         if (form)
             form->FormDestroy();
@@ -177,7 +167,7 @@ protected:
     void ExpectEveryWindowFits(const RECT& work)
     {
         const std::vector<HWND> windows = ShownWindows();
-        ASSERT_GE(windows.size(), std::size_t(1 + ZRK_HAS_QUADRANT_WINDOW));
+        ASSERT_GE(windows.size(), std::size_t(2));
         for (HWND w : windows) {
             SCOPED_TRACE(WindowTextUtf8(w));
             RECT frame{};
@@ -272,9 +262,7 @@ protected:
     DemoCockpit cockpit{host, host};
     std::unique_ptr<TForm1> form;
     std::unique_ptr<Win32MainWindow> main;
-#if ZRK_HAS_QUADRANT_WINDOW
     std::unique_ptr<Win32QuadrantWindow> quadrant;
-#endif
 };
 
 TEST_F(Win32DesktopFitTest, EveryWindowFitsTheWorkAreaWithEveryControlReachableAndEveryTextWhole)
