@@ -29,7 +29,8 @@ std::optional<ThemeChoice> ParseThemeChoice(const std::string& text)
 std::string UsageText(const UsageFacts& facts)
 {
     std::string text =
-        "Usage: zrk-tq [--demo] [--headless] [--virtual-boards] [--stats] [--theme light|dark] [--help] [--version]\n"
+        "Usage: zrk-tq [--demo] [--headless] [--virtual-boards] [--stats] [--theme light|dark] [--boards] [--help]\n"
+        "              [--version]\n"
         "\n"
         "Controller of the throttle quadrant and trim unit. Settings are read from\n"
         "CONFIG.INI beside the executable (written with defaults on the first start).\n";
@@ -49,7 +50,10 @@ std::string UsageText(const UsageFacts& facts)
     text += facts.windows ? "  --theme light|dark  the window's colours for this run\n"
                           : "  --theme light|dark  the window's colours for this run (the View menu keeps\n"
                             "                    a choice in WINDOW.INI beside CONFIG.INI)\n";
-    text += "  --help            show this text\n"
+    text += "  --boards          print the boards plugged in (serial, kind, name) and the\n"
+            "                    role of CONFIG.INI each fills, or \"unassigned\", and every\n"
+            "                    configured board that is missing or of the wrong kind; then end\n"
+            "  --help            show this text\n"
             "  --version         show the version\n";
     return text;
 }
@@ -73,6 +77,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, const std::st
             c.options.demo = true;
         } else if (a == "--stats") {
             c.options.stats = true;
+        } else if (a == "--boards") {
+            c.options.boards = true;
         } else if (a == "--theme") {
             c.options.theme = i + 1 < args.size() ? ParseThemeChoice(args[i + 1]) : std::nullopt;
             if (!c.options.theme)

@@ -26,6 +26,9 @@ struct ProgramOptions {
     bool headless = false;
     bool virtualBoards = false;
     bool stats = false;
+    // Print the boards plugged in and the roles they fill (BoardsReport.h),
+    // then end: no window, no controller.
+    bool boards = false;
     std::optional<ThemeChoice> theme;
 };
 

@@ -6,6 +6,8 @@
 
 namespace zrk {
 
+class IBoardManager;
+
 // Raised by a board call that fails, for instance on a board that has just
 // been unplugged. Callers that care catch it; every other command to a board
 // that is not attached does nothing.
@@ -86,6 +88,9 @@ public:
     virtual std::unique_ptr<IMotorControl> CreateMotorControl() = 0;
     virtual std::unique_ptr<IAdvancedServo> CreateAdvancedServo() = 0;
     virtual std::unique_ptr<IServo> CreateServo() = 0;
+    // The list of every board plugged in (BoardManager.h). A library that
+    // cannot list its boards gives a manager that is not Available().
+    virtual std::unique_ptr<IBoardManager> CreateManager();
 };
 
 } // namespace zrk

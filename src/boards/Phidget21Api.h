@@ -21,6 +21,9 @@ namespace zrk::phidget21 {
 // own typed handles are the same pointer.
 struct Control;
 using Handle = Control*;
+// The library's manager: the list of every device plugged in.
+struct Manager;
+using ManagerHandle = Manager*;
 
 // Device status.
 constexpr int kNotAttached = 0;
@@ -31,6 +34,13 @@ constexpr int kOk = 0;
 constexpr int kInvalidArgument = 4;
 constexpr int kNotAttachedError = 5;
 constexpr int kUnsupported = 11;
+
+// Device classes (CPhidget_DeviceClass) of the boards the controller
+// drives; the library has more.
+constexpr int kClassAdvancedServo = 3;
+constexpr int kClassInterfaceKit = 7;
+constexpr int kClassMotorControl = 9;
+constexpr int kClassServo = 12;
 
 // Callbacks. The return value is ignored by the library; 0 is returned.
 using AttachHandler = int(ZRK_PHIDGET_CALL*)(Handle board, void* user);
@@ -52,6 +62,22 @@ struct Api {
     int(ZRK_PHIDGET_CALL* CPhidget_set_OnAttach_Handler)(Handle, AttachHandler, void* user);
     int(ZRK_PHIDGET_CALL* CPhidget_set_OnDetach_Handler)(Handle, AttachHandler, void* user);
     int(ZRK_PHIDGET_CALL* CPhidget_getErrorDescription)(int code, const char** text);
+    // The class is an enumeration of int size.
+    int(ZRK_PHIDGET_CALL* CPhidget_getDeviceClass)(Handle, int* deviceClass);
+    int(ZRK_PHIDGET_CALL* CPhidget_getDeviceVersion)(Handle, int* version);
+
+    // ---- manager ----
+    int(ZRK_PHIDGET_CALL* CPhidgetManager_create)(ManagerHandle*);
+    int(ZRK_PHIDGET_CALL* CPhidgetManager_open)(ManagerHandle);
+    int(ZRK_PHIDGET_CALL* CPhidgetManager_close)(ManagerHandle);
+    int(ZRK_PHIDGET_CALL* CPhidgetManager_delete)(ManagerHandle);
+    // The handle a manager callback gets describes the device during the
+    // callback only.
+    int(ZRK_PHIDGET_CALL* CPhidgetManager_set_OnAttach_Handler)(ManagerHandle, AttachHandler, void* user);
+    int(ZRK_PHIDGET_CALL* CPhidgetManager_set_OnDetach_Handler)(ManagerHandle, AttachHandler, void* user);
+    // An array the library allocates, freed through the library.
+    int(ZRK_PHIDGET_CALL* CPhidgetManager_getAttachedDevices)(ManagerHandle, Handle** devices, int* count);
+    int(ZRK_PHIDGET_CALL* CPhidgetManager_freeAttachedDevicesArray)(Handle* devices);
 
     // ---- interface kit ----
     int(ZRK_PHIDGET_CALL* CPhidgetInterfaceKit_create)(Handle*);

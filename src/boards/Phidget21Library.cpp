@@ -6,7 +6,9 @@
 #include <optional>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
+#include "boards/BoardManager.h"
 #include "boards/Phidget21Api.h"
 
 namespace zrk {
@@ -18,6 +20,8 @@ struct Phidget21BoardLibrary::Bound {
     Api api{};
     // Indexed by BoardKind: every function the kind needs was found.
     bool supports[4] = {};
+    // Every function the list of attached boards needs was found.
+    bool manager = false;
 };
 
 namespace {
@@ -79,12 +83,19 @@ public:
         if (found)
             return;
         missing |= needs;
+        if (collect) {
+            collect->push_back(plain);
+            return;
+        }
         if (log_)
             log_("Board library " + library_.Path() + " has no function " + plain + " - "
                  + (consequence ? consequence : Consequence(needs)));
     }
 
     unsigned missing = 0;
+    // When set, missing functions are gathered here instead of logged one
+    // by one, for a group that is told of in one line.
+    std::vector<std::string>* collect = nullptr;
 
 private:
     IDynamicLibrary& library_;
@@ -141,6 +152,33 @@ void BindAll(Bound& b, const LogFn& log)
 
     for (BoardKind k : {BoardKind::InterfaceKit, BoardKind::MotorControl, BoardKind::AdvancedServo, BoardKind::Servo})
         b.supports[int(k)] = (bind.missing & Bit(k)) == 0;
+
+    // The list of attached boards: an older library without the manager
+    // still drives every board; it is said once that the list is missing.
+    std::vector<std::string> lacking;
+    bind.collect = &lacking;
+    ZRK_BIND(kNoKind, CPhidget_getDeviceClass);
+    ZRK_BIND(kNoKind, CPhidget_getDeviceVersion);
+    ZRK_BIND(kNoKind, CPhidgetManager_create);
+    ZRK_BIND(kNoKind, CPhidgetManager_open);
+    ZRK_BIND(kNoKind, CPhidgetManager_close);
+    ZRK_BIND(kNoKind, CPhidgetManager_delete);
+    ZRK_BIND(kNoKind, CPhidgetManager_set_OnAttach_Handler);
+    ZRK_BIND(kNoKind, CPhidgetManager_set_OnDetach_Handler);
+    ZRK_BIND(kNoKind, CPhidgetManager_getAttachedDevices);
+    ZRK_BIND(kNoKind, CPhidgetManager_freeAttachedDevicesArray);
+    // A device without its version is listed with none.
+    std::erase(lacking, std::string("CPhidget_getDeviceVersion"));
+    if (!api.CPhidget_getSerialNumber)
+        lacking.push_back("CPhidget_getSerialNumber");
+    b.manager = lacking.empty();
+    if (!lacking.empty() && log) {
+        std::string names = lacking[0];
+        for (std::size_t i = 1; i < lacking.size(); ++i)
+            names += (i + 1 == lacking.size() ? " and " : ", ") + lacking[i];
+        log("Board library " + b.library->Path() + " has no function" + (lacking.size() > 1 ? "s " : " ") + names
+            + " - the list of attached boards is unavailable");
+    }
 }
 
 #undef ZRK_BIND
@@ -170,11 +208,13 @@ std::string Describe(const Api& api, int code)
 
 // ---- controls ----
 
-// What the library's threads share with one control. Its address is the
-// user pointer of the control's callbacks; it lives as long as the control,
-// whose destruction deletes the library handle first.
-struct Link {
-    Link(std::shared_ptr<const Bound> b, IEventLoop& l) : bound(std::move(b)), loop(l) {}
+// What the library's threads share with one control (a board, or the
+// manager). Its address is the user pointer of the control's callbacks; it
+// lives as long as the control, whose destruction deletes the library
+// handle first.
+template <class Target>
+struct LinkTo {
+    LinkTo(std::shared_ptr<const Bound> b, IEventLoop& l) : bound(std::move(b)), loop(l) {}
     const Api& api() const { return bound->api; }
 
     const std::shared_ptr<const Bound> bound;
@@ -185,10 +225,10 @@ struct Link {
     // Counts opens and closes: an event is delivered only in the session it
     // came in.
     std::atomic<uint64_t> session{0};
-    std::weak_ptr<Link> self;
+    std::weak_ptr<LinkTo> self;
     // The control; touched on the event-loop thread only, null once the
     // control is gone.
-    IBoard* control = nullptr;
+    Target* control = nullptr;
 
     // Called on a library thread: queues `deliver` for the event-loop
     // thread. Never throws into the library; an event that cannot be queued
@@ -204,7 +244,7 @@ struct Link {
             if (!open.load())
                 return;
             loop.Post([weak = self, when, deliver = std::move(deliver)] {
-                const std::shared_ptr<Link> link = weak.lock();
+                const std::shared_ptr<LinkTo> link = weak.lock();
                 if (link && link->control && link->session.load() == when)
                     deliver(*link->control);
             });
@@ -212,6 +252,8 @@ struct Link {
         }
     }
 };
+
+using Link = LinkTo<IBoard>;
 
 // The name and serial number of the device, read on the library's thread
 // while the library reports an attach or detach.
@@ -599,9 +641,147 @@ public:
     void SetEngaged(int servo, bool on) override { Send(api().CPhidgetServo_setEngaged, servo, on ? 1 : 0); }
 };
 
+// ---- the list of attached boards ----
+
+std::optional<BoardKind> KindOfClass(int deviceClass)
+{
+    switch (deviceClass) {
+    case kClassInterfaceKit: return BoardKind::InterfaceKit;
+    case kClassMotorControl: return BoardKind::MotorControl;
+    case kClassAdvancedServo: return BoardKind::AdvancedServo;
+    case kClassServo: return BoardKind::Servo;
+    }
+    return std::nullopt;
+}
+
+// A device as a manager's handle describes it, read while the handle is
+// valid (in the library's callback, or before the array is freed).
+// Nothing when even its serial number cannot be read.
+std::optional<AttachedBoard> Listed(const Api& api, Handle h)
+{
+    AttachedBoard board;
+    if (!h || api.CPhidget_getSerialNumber(h, &board.serial) != kOk)
+        return std::nullopt;
+    int deviceClass = 0;
+    if (api.CPhidget_getDeviceClass(h, &deviceClass) == kOk)
+        board.kind = KindOfClass(deviceClass);
+    const char* name = nullptr;
+    if (api.CPhidget_getDeviceName && api.CPhidget_getDeviceName(h, &name) == kOk)
+        board.name = Text(name);
+    int version = 0;
+    if (api.CPhidget_getDeviceVersion && api.CPhidget_getDeviceVersion(h, &version) == kOk)
+        board.version = version;
+    return board;
+}
+
+class Phidget21Manager;
+using ManagerLink = LinkTo<Phidget21Manager>;
+
+// The library's manager: its attach and detach callbacks come on the
+// library's thread and are posted to the event loop, as every board's are.
+class Phidget21Manager final : public IBoardManager {
+public:
+    Phidget21Manager(std::shared_ptr<const Bound> bound, IEventLoop& loop, const LogFn& log)
+        : link_(std::make_shared<ManagerLink>(std::move(bound), loop))
+    {
+        link_->self = link_;
+        link_->control = this;
+        const Api& api = link_->api();
+        int rc = api.CPhidgetManager_create(&handle_);
+        if (rc != kOk || !handle_) {
+            handle_ = nullptr;
+            Fail(log, rc);
+            return;
+        }
+        rc = api.CPhidgetManager_set_OnAttach_Handler(handle_, &AttachEvent, link_.get());
+        if (rc == kOk)
+            rc = api.CPhidgetManager_set_OnDetach_Handler(handle_, &DetachEvent, link_.get());
+        if (rc == kOk) {
+            link_->open = true;
+            rc = api.CPhidgetManager_open(handle_);
+        }
+        if (rc != kOk) {
+            Fail(log, rc);
+            return;
+        }
+        open_ = true;
+        // The boards the library knows of already; those it calls back for
+        // afterwards are listed once.
+        Handle* devices = nullptr;
+        int count = 0;
+        if (api.CPhidgetManager_getAttachedDevices(handle_, &devices, &count) == kOk && devices) {
+            for (int i = 0; i < count; ++i)
+                if (auto board = Listed(api, devices[i]))
+                    AddBoard(boards_, *board);
+            api.CPhidgetManager_freeAttachedDevicesArray(devices);
+        }
+    }
+
+    ~Phidget21Manager() override
+    {
+        link_->open = false;
+        if (handle_) {
+            const Api& api = link_->api();
+            if (open_)
+                api.CPhidgetManager_close(handle_);
+            // From here on the library calls this manager no more.
+            api.CPhidgetManager_delete(handle_);
+        }
+        link_->control = nullptr;
+    }
+
+    Phidget21Manager(const Phidget21Manager&) = delete;
+    Phidget21Manager& operator=(const Phidget21Manager&) = delete;
+
+    bool Available() const override { return open_; }
+    std::vector<AttachedBoard> Boards() const override { return boards_; }
+
+private:
+    void Fail(const LogFn& log, int rc)
+    {
+        link_->open = false;
+        if (log)
+            log("The board library could not list the attached boards: " + Describe(link_->api(), rc));
+    }
+
+    static int ZRK_PHIDGET_CALL AttachEvent(Handle h, void* user) { return Event(h, user, true); }
+    static int ZRK_PHIDGET_CALL DetachEvent(Handle h, void* user) { return Event(h, user, false); }
+
+    static int Event(Handle h, void* user, bool attached)
+    {
+        ManagerLink& link = *static_cast<ManagerLink*>(user);
+        try {
+            if (std::optional<AttachedBoard> board = Listed(link.api(), h))
+                link.Post([board = *board, attached](Phidget21Manager& m) { m.Changed(board, attached); });
+        } catch (...) {
+        }
+        return 0;
+    }
+
+    void Changed(const AttachedBoard& board, bool attached)
+    {
+        if (attached ? AddBoard(boards_, board) : RemoveBoard(boards_, board.serial))
+            Notify(board, attached);
+    }
+
+    const std::shared_ptr<ManagerLink> link_;
+    ManagerHandle handle_ = nullptr;
+    bool open_ = false;
+    std::vector<AttachedBoard> boards_;
+};
+
 } // namespace
 
 // ---- library ----
+
+std::unique_ptr<IBoardManager> Phidget21BoardLibrary::CreateManager()
+{
+    if (!SupportsManager())
+        return std::make_unique<UnavailableBoardManager>();
+    return std::make_unique<Phidget21Manager>(bound_, loop_, log_);
+}
+
+bool Phidget21BoardLibrary::SupportsManager() const { return bound_->manager; }
 
 Phidget21BoardLibrary::Phidget21BoardLibrary(std::unique_ptr<IDynamicLibrary> library, IEventLoop& loop, LogFn log)
     : loop_(loop), log_(std::move(log)), idle_(loop)

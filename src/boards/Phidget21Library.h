@@ -71,10 +71,17 @@ public:
     std::unique_ptr<IMotorControl> CreateMotorControl() override;
     std::unique_ptr<IAdvancedServo> CreateAdvancedServo() override;
     std::unique_ptr<IServo> CreateServo() override;
+    // The library's list of attached boards. A library without the
+    // manager's functions says so once, when it is bound, and gives a
+    // manager that is not Available(); so does one whose manager cannot be
+    // started, with the library's reason in the log.
+    std::unique_ptr<IBoardManager> CreateManager() override;
 
     // Whether boards of this kind are the library's (every function they
     // need was found); otherwise they never attach.
     bool Supports(BoardKind kind) const;
+    // Whether the library can list its attached boards.
+    bool SupportsManager() const;
 
     // The loaded library and its functions, shared with every control.
     struct Bound;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <numeric>
 
+#include "boards/BoardMatch.h"
 #include "boards/Channels.h"
 #include "config/Convert.h"
 
@@ -56,7 +57,34 @@ BoardRoster::BoardRoster(IBoardLibrary& lib, const Settings& settings, RosterHos
 
 BoardRoster::~BoardRoster()
 {
+    StopWatchingKinds();
     CloseAll();
+}
+
+void BoardRoster::WatchKinds(IBoardManager& manager)
+{
+    StopWatchingKinds();
+    kindManager_ = &manager;
+    kindWatch_ = manager.Watch([this](const AttachedBoard&, bool attached) {
+        if (attached && kindManager_)
+            CheckKinds(kindManager_->Boards());
+    });
+    CheckKinds(manager.Boards());
+}
+
+void BoardRoster::StopWatchingKinds()
+{
+    if (kindManager_)
+        kindManager_->Unwatch(kindWatch_);
+    kindManager_ = nullptr;
+}
+
+void BoardRoster::CheckKinds(const std::vector<AttachedBoard>& boards)
+{
+    for (const RoleMatch& m : MatchBoards(boards, cfg_).roles)
+        if (m.state == RoleState::WrongKind
+            && kindLogged_.insert(std::string(m.role->key) + "=" + std::to_string(m.serial)).second)
+            host_.Log(WrongKindLine(m));
 }
 
 void BoardRoster::LogMissingSerials()

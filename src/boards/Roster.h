@@ -1,9 +1,11 @@
 #pragma once
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "boards/Board.h"
+#include "boards/BoardManager.h"
 #include "boards/Channels.h"
 #include "config/Settings.h"
 
@@ -62,6 +64,15 @@ public:
     int ConfiguredBoards() const { return int(opened_.size()); }
     int AttachedBoards() const;
 
+    // Checks the configured serials against the list of attached boards,
+    // now and on every arrival: a serial that is attached as another kind
+    // of board than its role takes is logged once per role and serial (the
+    // library pairs a control only with a board of its own kind, so that
+    // board is never driven as the role). The manager must outlive the
+    // roster, or StopWatchingKinds come first.
+    void WatchKinds(IBoardManager& manager);
+    void StopWatchingKinds();
+
     // Stops the lever and switch handlers of both interface kits.
     void RemoveSensorHandlers();
     // Closes every board, in the fixed order; harmless when repeated.
@@ -113,9 +124,14 @@ private:
     template <class Fn> void Setup(IBoard& board, Fn&& fn);
     void SetupTrimServo(IAdvancedServo& s, int port, double min, double max, double position);
 
+    void CheckKinds(const std::vector<AttachedBoard>& boards);
+
     const Settings& cfg_;
     RosterHost& host_;
     std::vector<IBoard*> opened_;
+    IBoardManager* kindManager_ = nullptr;
+    int kindWatch_ = 0;
+    std::set<std::string> kindLogged_;   // "KEY=serial" already logged
 };
 
 } // namespace zrk

@@ -262,7 +262,49 @@ public:
     }
 };
 
+// ---- manager ----
+
+class VirtualBoardManager final : public IBoardManager {
+public:
+    explicit VirtualBoardManager(VirtualBoardLibrary& lib) : lib_(lib)
+    {
+        for (const auto& [serial, device] : lib_.devices_)
+            AddBoard(boards_, VirtualBoardLibrary::Listed(serial, device));
+        lib_.managers_.push_back(this);
+    }
+    ~VirtualBoardManager() override
+    {
+        auto& m = lib_.managers_;
+        m.erase(std::remove(m.begin(), m.end(), this), m.end());
+    }
+
+    bool Available() const override { return true; }
+    std::vector<AttachedBoard> Boards() const override { return boards_; }
+
+    // A device plugged or unplugged: the list changes when the loop runs.
+    void Post(const AttachedBoard& board, bool attached)
+    {
+        std::weak_ptr<int> alive = alive_;
+        lib_.loop().Post([this, alive, board, attached] {
+            if (alive.expired())
+                return;
+            if (attached ? AddBoard(boards_, board) : RemoveBoard(boards_, board.serial))
+                Notify(board, attached);
+        });
+    }
+
+private:
+    VirtualBoardLibrary& lib_;
+    std::vector<AttachedBoard> boards_;
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+};
+
 // ---- library ----
+
+std::unique_ptr<IBoardManager> VirtualBoardLibrary::CreateManager()
+{
+    return std::make_unique<VirtualBoardManager>(*this);
+}
 
 std::unique_ptr<IInterfaceKit> VirtualBoardLibrary::CreateInterfaceKit()
 {
@@ -304,11 +346,13 @@ void VirtualBoardLibrary::Bind(VirtualBoardState& s)
         s.DeviceArrived(it->first, it->second.name, it->second.outputCount);
 }
 
-void VirtualBoardLibrary::Plug(BoardKind kind, int serial, std::string name, int outputCount)
+void VirtualBoardLibrary::Plug(BoardKind kind, int serial, std::string name, int outputCount, int version)
 {
     if (name.empty())
         name = DefaultName(kind);
-    devices_[serial] = Device{kind, name, outputCount};
+    devices_[serial] = Device{kind, name, outputCount, version};
+    for (VirtualBoardManager* m : managers_)
+        m->Post(Listed(serial, devices_[serial]), true);
     for (VirtualBoardState* s : controls_)
         if (s->opened() && s->openedSerial() == serial && s->kind() == kind)
             s->DeviceArrived(serial, name, outputCount);
@@ -316,8 +360,13 @@ void VirtualBoardLibrary::Plug(BoardKind kind, int serial, std::string name, int
 
 void VirtualBoardLibrary::Unplug(int serial)
 {
-    if (devices_.erase(serial) == 0)
+    const auto it = devices_.find(serial);
+    if (it == devices_.end())
         return;
+    const AttachedBoard gone = Listed(serial, it->second);
+    devices_.erase(it);
+    for (VirtualBoardManager* m : managers_)
+        m->Post(gone, false);
     for (VirtualBoardState* s : controls_) {
         // Without power the device's motors stop, for a control that has
         // closed as much as for one still open.

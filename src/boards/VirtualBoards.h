@@ -10,6 +10,7 @@
 
 #include "ports/EventLoop.h"
 #include "boards/Board.h"
+#include "boards/BoardManager.h"
 
 namespace zrk {
 
@@ -29,6 +30,7 @@ struct BoardCommand {
 const char* BoardCommandName(BoardCommand::Op op);
 
 class VirtualBoardLibrary;
+class VirtualBoardManager;
 
 // The state common to the four virtual board kinds. A physical device is
 // "plugged" on the virtual bus; a control opened with its serial number
@@ -133,10 +135,14 @@ public:
     std::unique_ptr<IMotorControl> CreateMotorControl() override;
     std::unique_ptr<IAdvancedServo> CreateAdvancedServo() override;
     std::unique_ptr<IServo> CreateServo() override;
+    // Lists the devices plugged on the bus; its attach and detach events
+    // are posted to the event loop, as the boards' are.
+    std::unique_ptr<IBoardManager> CreateManager() override;
 
     // Puts a physical device on the bus; a control of that kind opened with
-    // `serial` attaches (now, or when it is opened).
-    void Plug(BoardKind kind, int serial, std::string name = {}, int outputCount = 8);
+    // `serial` attaches (now, or when it is opened). Plugging a serial that
+    // is plugged already replaces its device in the managers' lists.
+    void Plug(BoardKind kind, int serial, std::string name = {}, int outputCount = 8, int version = 0);
     // Removes the device: it loses power, so its motors stop.
     void Unplug(int serial);
     bool Plugged(int serial) const { return devices_.count(serial) != 0; }
@@ -161,11 +167,14 @@ public:
 
 private:
     friend class VirtualBoardState;
+    friend class VirtualBoardManager;
     struct Device {
         BoardKind kind;
         std::string name;
         int outputCount;
+        int version;
     };
+    static AttachedBoard Listed(int serial, const Device& d) { return {serial, d.kind, d.name, d.version}; }
     void Register(VirtualBoardState* s) { controls_.push_back(s); }
     void Unregister(VirtualBoardState* s);
     void Bind(VirtualBoardState& s);
@@ -175,6 +184,7 @@ private:
     uint64_t commandCount_ = 0;
     std::map<int, Device> devices_;
     std::vector<VirtualBoardState*> controls_;
+    std::vector<VirtualBoardManager*> managers_;
 
     template <class Iface> friend class VirtualBoard;
 };

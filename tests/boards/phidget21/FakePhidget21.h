@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -40,6 +42,7 @@ public:
     {
         Bind(reset_, "FakePhidget21_Reset");
         Bind(plug_, "FakePhidget21_Plug");
+        Bind(plugBoard_, "FakePhidget21_PlugBoard");
         Bind(unplug_, "FakePhidget21_Unplug");
         Bind(sensor_, "FakePhidget21_Sensor");
         Bind(input_, "FakePhidget21_Input");
@@ -68,6 +71,14 @@ public:
     {
         static const int kOutputs[] = {8, 2, 8, 4};
         ASSERT_EQ(plug_(int(kind), serial, name, outputs < 0 ? kOutputs[int(kind)] : outputs), 0);
+    }
+    // A board with its firmware version; a kind of nothing is a device the
+    // controller does not drive.
+    void PlugBoard(std::optional<BoardKind> kind, int serial, const char* name, int version)
+    {
+        static const int kOutputs[] = {8, 2, 8, 4, 2};
+        const int k = kind ? int(*kind) : 4;
+        ASSERT_EQ(plugBoard_(k, serial, name, kOutputs[k], version), 0);
     }
     void Unplug(int serial) { ASSERT_EQ(unplug_(serial), 0); }
     void Sensor(int serial, int index, int value) { sensor_(serial, index, value); }
@@ -109,6 +120,7 @@ private:
     std::unique_ptr<IDynamicLibrary> library_;
     void(ZRK_PHIDGET_CALL* reset_)() = nullptr;
     int(ZRK_PHIDGET_CALL* plug_)(int, int, const char*, int) = nullptr;
+    int(ZRK_PHIDGET_CALL* plugBoard_)(int, int, const char*, int, int) = nullptr;
     int(ZRK_PHIDGET_CALL* unplug_)(int) = nullptr;
     void(ZRK_PHIDGET_CALL* sensor_)(int, int, int) = nullptr;
     void(ZRK_PHIDGET_CALL* input_)(int, int, int) = nullptr;
@@ -121,6 +133,39 @@ private:
     void(ZRK_PHIDGET_CALL* clearCalls_)() = nullptr;
     int(ZRK_PHIDGET_CALL* liveHandles_)() = nullptr;
     int(ZRK_PHIDGET_CALL* misuse_)() = nullptr;
+};
+
+// The fake library seen through another export table: some functions
+// hidden, or every function only under a decorated name.
+class Renamed : public IDynamicLibrary {
+public:
+    enum class Names { Plain, StdcallDecorated, MingwDecorated };
+    Renamed(Names names, std::set<std::string> hidden = {})
+        : inner_(FakePhidget21::Load()), names_(names), hidden_(std::move(hidden))
+    {
+    }
+
+    Function Find(const std::string& name) override
+    {
+        asked.push_back(name);
+        std::string plain = name;
+        if (names_ != Names::Plain) {
+            const std::size_t at = plain.find('@');
+            const bool underscore = !plain.empty() && plain[0] == '_';
+            if (at == std::string::npos || underscore != (names_ == Names::StdcallDecorated))
+                return nullptr;
+            plain = plain.substr(underscore ? 1 : 0, at - (underscore ? 1 : 0));
+        }
+        return hidden_.count(plain) ? nullptr : inner_->Find(plain);
+    }
+    std::string Path() const override { return "phidget21-test"; }
+
+    std::vector<std::string> asked;
+
+private:
+    std::unique_ptr<IDynamicLibrary> inner_;
+    Names names_;
+    std::set<std::string> hidden_;
 };
 
 // The whole controller as Rig runs it, but on the board backend over the

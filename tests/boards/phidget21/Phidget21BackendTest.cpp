@@ -222,39 +222,6 @@ TEST(Phidget21Backend, ACommandToAnUnpluggedBoardDoesNothingThroughItsChannel)
     EXPECT_TRUE(k.fake.Calls().empty());
 }
 
-// The fake library seen through another export table: some functions
-// hidden, or every function only under a decorated name.
-class Renamed : public IDynamicLibrary {
-public:
-    enum class Names { Plain, StdcallDecorated, MingwDecorated };
-    Renamed(Names names, std::set<std::string> hidden = {})
-        : inner_(FakePhidget21::Load()), names_(names), hidden_(std::move(hidden))
-    {
-    }
-
-    Function Find(const std::string& name) override
-    {
-        asked.push_back(name);
-        std::string plain = name;
-        if (names_ != Names::Plain) {
-            const std::size_t at = plain.find('@');
-            const bool underscore = !plain.empty() && plain[0] == '_';
-            if (at == std::string::npos || underscore != (names_ == Names::StdcallDecorated))
-                return nullptr;
-            plain = plain.substr(underscore ? 1 : 0, at - (underscore ? 1 : 0));
-        }
-        return hidden_.count(plain) ? nullptr : inner_->Find(plain);
-    }
-    std::string Path() const override { return "phidget21-test"; }
-
-    std::vector<std::string> asked;
-
-private:
-    std::unique_ptr<IDynamicLibrary> inner_;
-    Names names_;
-    std::set<std::string> hidden_;
-};
-
 TEST(Phidget21Backend, AMissingFunctionIsLoggedOnceAndIdlesTheKindsThatNeedIt)
 {
     Backend b(std::make_unique<Renamed>(Renamed::Names::Plain,

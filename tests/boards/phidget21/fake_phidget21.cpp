@@ -10,6 +10,12 @@
 // deleting a control waits for a callback of it that is running, and no
 // callback of it runs afterwards.
 //
+// Its manager lists every board plugged in: a manager opened calls back
+// the attach of each board there, then of each board plugged, and the
+// detach of each board unplugged, from the same thread as the boards'
+// attach and detach; the handle of a callback or of the attached-devices
+// array describes the board (serial number, class, name, version).
+//
 // A control interface (FakePhidget21_*) lets a test plug and unplug boards,
 // raise events, make any function fail with a given code, read back every
 // call made (one line each: function, serial number the control was
@@ -103,9 +109,20 @@ struct Device {
     int serial;
     std::string name;
     int outputs;
+    int version;
 };
 
 } // namespace
+
+// The handle target of a manager.
+struct zrk::phidget21::Manager {
+    // Held while a callback of this manager runs; closing and deleting wait
+    // for it.
+    std::recursive_mutex callback;
+    bool open = false;
+    AttachHandler onAttach = nullptr, onDetach = nullptr;
+    void *attachUser = nullptr, *detachUser = nullptr;
+};
 
 // The handle target of every board control.
 struct zrk::phidget21::Control {
@@ -139,6 +156,14 @@ namespace {
 struct State {
     std::mutex m;   // guards everything here
     std::map<Control*, std::shared_ptr<Control>> controls;
+    std::map<Manager*, std::shared_ptr<Manager>> managers;
+    // The handles that describe plugged boards to managers, one per board
+    // plugged (kept to the next reset: a manager callback may still hold
+    // one of a board just unplugged), and the arrays of them handed out
+    // and not yet freed.
+    std::map<Control*, std::shared_ptr<Control>> deviceHandles;
+    std::map<int, Control*> deviceHandleOf;   // by serial
+    std::map<Handle*, std::unique_ptr<Handle[]>> arrays;
     std::map<int, std::shared_ptr<Device>> devices;
     // The control last attached to each serial number: where read-thread
     // events of that board go.
@@ -192,13 +217,15 @@ int Enter(const char* function, Control* c, bool needsHandle, Args... args)
     State& s = S();
     std::string line = function;
     line += ' ';
-    line += needsHandle && s.controls.count(c) ? (c->open ? std::to_string(c->openedSerial) : "-") : "-";
+    line += needsHandle && s.controls.count(c) ? (c->open ? std::to_string(c->openedSerial) : "-")
+            : needsHandle && s.deviceHandles.count(c) ? "=" + std::to_string(c->serial)
+                                                       : "-";
     ((line += ' ', line += Arg(args)), ...);
     // Trimmed by halves, so that a long run cannot grow it without bound.
     if (s.calls.size() >= 400000)
         s.calls.erase(s.calls.begin(), s.calls.begin() + 200000);
     s.calls.push_back(line);
-    if (needsHandle && !s.controls.count(c)) {
+    if (needsHandle && !s.controls.count(c) && !s.deviceHandles.count(c)) {
         ++s.misuse;
         return kInvalidArgument;
     }
@@ -349,6 +376,60 @@ void QueueData(int serial, bool sensor, int index, int value, bool late)
     });
 }
 
+// The device class the library reports for a board of `kind` (4: a
+// device the controller does not drive, here an RFID reader).
+int DeviceClass(int kind)
+{
+    static const int kClasses[] = {kClassInterfaceKit, kClassMotorControl, kClassAdvancedServo, kClassServo, 11};
+    return kind >= 0 && kind <= 4 ? kClasses[kind] : 1;
+}
+
+// Calls back a manager's attach or detach for the board `device`
+// describes, on the library's thread, unless the manager has closed.
+void QueueManagerEvent(const std::shared_ptr<Manager>& manager, bool attach, Control* device)
+{
+    std::weak_ptr<Manager> weak = manager;
+    S().Central().Queue([weak, attach, device] {
+        const std::shared_ptr<Manager> m = weak.lock();
+        if (!m)
+            return;
+        std::lock_guard<std::recursive_mutex> running(m->callback);
+        AttachHandler fn = nullptr;
+        void* user = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(S().m);
+            if (!S().managers.count(m.get()) || !m->open)
+                return;
+            fn = attach ? m->onAttach : m->onDetach;
+            user = attach ? m->attachUser : m->detachUser;
+        }
+        if (fn)
+            fn(device, user);
+    });
+}
+
+// Every open manager is told of a board arriving or leaving. Called with
+// the state locked.
+void TellManagers(bool attach, int serial)
+{
+    State& s = S();
+    Control* device = s.deviceHandleOf[serial];
+    for (auto& [p, m] : s.managers)
+        if (m->open)
+            QueueManagerEvent(m, attach, device);
+}
+
+// The manager functions' common opening: recorded, failed on demand,
+// refused for dead handles.
+#define FAKE_MANAGER_ENTER(m)                                    \
+    std::lock_guard<std::mutex> lock(S().m);                     \
+    if (int rc = Enter(__func__, nullptr, false))                \
+        return rc;                                               \
+    if (!S().managers.count(m)) {                                \
+        ++S().misuse;                                            \
+        return kInvalidArgument;                                 \
+    }
+
 } // namespace
 
 // ---- the library's interface ----
@@ -474,6 +555,123 @@ FAKE_EXPORT int ZRK_PHIDGET_CALL CPhidget_getErrorDescription(int code, const ch
     if (!text || code < 0 || code >= int(sizeof kTexts / sizeof kTexts[0]))
         return kInvalidArgument;
     *text = kTexts[code];
+    return kOk;
+}
+
+FAKE_EXPORT int ZRK_PHIDGET_CALL CPhidget_getDeviceClass(Handle c, int* deviceClass)
+{
+    FAKE_ENTER(c);
+    if (!c->attached)
+        return kNotAttachedError;
+    *deviceClass = DeviceClass(c->kind);
+    return kOk;
+}
+
+FAKE_EXPORT int ZRK_PHIDGET_CALL CPhidget_getDeviceVersion(Handle c, int* version)
+{
+    FAKE_ENTER(c);
+    if (!c->attached || !c->device)
+        return kNotAttachedError;
+    *version = c->device->version;
+    return kOk;
+}
+
+// ---- the manager ----
+
+FAKE_EXPORT int ZRK_PHIDGET_CALL CPhidgetManager_create(ManagerHandle* out)
+{
+    StartControlChannel();
+    std::lock_guard<std::mutex> lock(S().m);
+    if (int rc = Enter(__func__, nullptr, false))
+        return rc;
+    if (!out)
+        return kInvalidArgument;
+    auto m = std::make_shared<Manager>();
+    S().managers[m.get()] = m;
+    *out = m.get();
+    return kOk;
+}
+
+FAKE_EXPORT int ZRK_PHIDGET_CALL CPhidgetManager_open(ManagerHandle m)
+{
+    FAKE_MANAGER_ENTER(m);
+    if (m->open)
+        return kDuplicate;
+    m->open = true;
+    // The boards there already are called back as they are found.
+    for (auto& [serial, d] : S().devices)
+        QueueManagerEvent(S().managers[m], true, S().deviceHandleOf[serial]);
+    return kOk;
+}
+
+FAKE_EXPORT int ZRK_PHIDGET_CALL CPhidgetManager_close(ManagerHandle m)
+{
+    {
+        FAKE_MANAGER_ENTER(m);
+        m->open = false;
+    }
+    std::lock_guard<std::recursive_mutex> wait(m->callback);
+    return kOk;
+}
+
+FAKE_EXPORT int ZRK_PHIDGET_CALL CPhidgetManager_delete(ManagerHandle m)
+{
+    std::shared_ptr<Manager> keep;
+    {
+        FAKE_MANAGER_ENTER(m);
+        m->open = false;
+        keep = S().managers[m];
+        S().managers.erase(m);
+    }
+    std::lock_guard<std::recursive_mutex> wait(m->callback);
+    return kOk;
+}
+
+FAKE_EXPORT int ZRK_PHIDGET_CALL CPhidgetManager_set_OnAttach_Handler(ManagerHandle m, AttachHandler fn, void* user)
+{
+    FAKE_MANAGER_ENTER(m);
+    m->onAttach = fn;
+    m->attachUser = user;
+    return kOk;
+}
+
+FAKE_EXPORT int ZRK_PHIDGET_CALL CPhidgetManager_set_OnDetach_Handler(ManagerHandle m, AttachHandler fn, void* user)
+{
+    FAKE_MANAGER_ENTER(m);
+    m->onDetach = fn;
+    m->detachUser = user;
+    return kOk;
+}
+
+// The boards plugged, for an open manager; an array the caller frees
+// through the library.
+FAKE_EXPORT int ZRK_PHIDGET_CALL CPhidgetManager_getAttachedDevices(ManagerHandle m, Handle** devices, int* count)
+{
+    FAKE_MANAGER_ENTER(m);
+    if (!devices || !count)
+        return kInvalidArgument;
+    State& s = S();
+    const std::size_t n = m->open ? s.devices.size() : 0;
+    auto array = std::make_unique<Handle[]>(n + 1);
+    std::size_t i = 0;
+    if (m->open)
+        for (auto& [serial, d] : s.devices)
+            array[i++] = s.deviceHandleOf[serial];
+    *devices = array.get();
+    *count = int(n);
+    s.arrays[array.get()] = std::move(array);
+    return kOk;
+}
+
+FAKE_EXPORT int ZRK_PHIDGET_CALL CPhidgetManager_freeAttachedDevicesArray(Handle* devices)
+{
+    std::lock_guard<std::mutex> lock(S().m);
+    if (int rc = Enter(__func__, nullptr, false))
+        return rc;
+    if (!S().arrays.erase(devices)) {
+        ++S().misuse;
+        return kInvalidArgument;
+    }
     return kOk;
 }
 
@@ -661,6 +859,8 @@ FAKE_EXPORT void ZRK_PHIDGET_CALL FakePhidget21_Reset()
     for (auto& [p, c] : s.controls)
         if (c->device)
             QueueDetach(c);
+    for (auto& [serial, d] : s.devices)
+        TellManagers(false, serial);
     s.devices.clear();
     s.lastControl.clear();
     s.currents.clear();
@@ -670,24 +870,44 @@ FAKE_EXPORT void ZRK_PHIDGET_CALL FakePhidget21_Reset()
 }
 
 // Plugs a board of `kind` (0 interface kit, 1 motor controller, 2 advanced
-// servo, 3 servo) with `outputs` outputs; a name of null or "" takes a
-// default. Returns 0, or -1 when the serial number is plugged already.
-FAKE_EXPORT int ZRK_PHIDGET_CALL FakePhidget21_Plug(int kind, int serial, const char* name, int outputs)
+// servo, 3 servo, 4 a device the controller does not drive) with `outputs`
+// outputs and firmware `version`; a name of null or "" takes a default.
+// Returns 0, or -1 when the serial number is plugged already.
+FAKE_EXPORT int ZRK_PHIDGET_CALL FakePhidget21_PlugBoard(int kind, int serial, const char* name, int outputs,
+                                                         int version)
 {
     static const char* const kNames[] = {"Phidget InterfaceKit 8/8/8", "Phidget Low Voltage Motor Controller",
-                                         "Phidget Advanced Servo Controller 8-motor", "Phidget Servo Controller"};
+                                         "Phidget Advanced Servo Controller 8-motor", "Phidget Servo Controller",
+                                         "Phidget RFID 2-output"};
     State& s = S();
     std::lock_guard<std::mutex> lock(s.m);
-    if (kind < 0 || kind > 3 || s.devices.count(serial) || outputs < 0 || outputs > kMaxOutputs)
+    if (kind < 0 || kind > 4 || s.devices.count(serial) || outputs < 0 || outputs > kMaxOutputs)
         return -1;
     auto d = std::make_shared<Device>();
     d->kind = kind;
     d->serial = serial;
     d->name = name && *name ? name : kNames[kind];
     d->outputs = outputs;
+    d->version = version;
     s.devices[serial] = d;
+    // Its description for managers.
+    auto handle = std::make_shared<Control>(kind);
+    handle->device = d;
+    handle->attached = true;
+    handle->name = d->name;
+    handle->serial = serial;
+    s.deviceHandles[handle.get()] = handle;
+    s.deviceHandleOf[serial] = handle.get();
+    TellManagers(true, serial);
     Match();
     return 0;
+}
+
+// The same with the version a board of the kind has.
+FAKE_EXPORT int ZRK_PHIDGET_CALL FakePhidget21_Plug(int kind, int serial, const char* name, int outputs)
+{
+    static const int kVersions[] = {825, 100, 313, 313, 200};
+    return FakePhidget21_PlugBoard(kind, serial, name, outputs, kind >= 0 && kind <= 4 ? kVersions[kind] : 0);
 }
 
 // Unplugs a board: calls on it fail at once, its detach follows on the
@@ -702,6 +922,7 @@ FAKE_EXPORT int ZRK_PHIDGET_CALL FakePhidget21_Unplug(int serial)
     for (auto& [p, c] : s.controls)
         if (c->device == it->second)
             QueueDetach(c);
+    TellManagers(false, serial);
     s.devices.erase(it);
     return 0;
 }
@@ -800,12 +1021,13 @@ FAKE_EXPORT void ZRK_PHIDGET_CALL FakePhidget21_ClearCalls()
     s.calls.clear();
 }
 
-// Handles created and not yet deleted.
+// Handles created and not yet deleted (board controls and managers), and
+// attached-devices arrays not yet freed.
 FAKE_EXPORT int ZRK_PHIDGET_CALL FakePhidget21_LiveHandles()
 {
     State& s = S();
     std::lock_guard<std::mutex> lock(s.m);
-    return int(s.controls.size());
+    return int(s.controls.size() + s.managers.size() + s.arrays.size());
 }
 
 // Calls made on handles that were never created or deleted already.
