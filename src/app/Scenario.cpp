@@ -9,6 +9,7 @@
 #include <optional>
 #include <sstream>
 
+#include "app/BoardsPanel.h"
 #include "app/VirtualWorld.h"
 #include "boards/VirtualQuadrant.h"
 #include "bridge/LittleEndian.h"
@@ -493,6 +494,7 @@ struct ScenarioRunner::Impl : VirtualWorld {
 
     std::string Stimulus(const std::vector<std::string>& w, const std::string& line);
     std::string QuadrantStimulus(const std::vector<std::string>& w);
+    std::string BoardsStimulus(const std::vector<std::string>& w);
 
     // The current CONFIG.INI into the trace, one line per text line, in
     // UTF-8 whatever the file's encoding.
@@ -522,6 +524,78 @@ struct ScenarioRunner::Impl : VirtualWorld {
     // a day's run needs no clearing as it goes.
     void RunUntil(uint64_t ms) { host.RunUntil(ms); }
 };
+
+std::string ScenarioRunner::Impl::BoardsStimulus(const std::vector<std::string>& w)
+{
+    // boards open | show | select role KEY | select board SERIAL | assign |
+    // clear | identify | save | close: the Boards window, as its model.
+    static const char* const kUsage =
+        "boards takes open, show, select role KEY, select board SERIAL, assign, clear, identify, save or close";
+    if (w.size() < 3)
+        return kUsage;
+    const std::string& what = w[2];
+    if (what == "open") {
+        if (w.size() != 3)
+            return kUsage;
+        form->OpenBoards();
+        return {};
+    }
+    BoardsPanel* panel = form->Boards();
+    if (!panel)
+        return "the Boards window is not open (boards open first)";
+    if (what == "show") {
+        if (w.size() != 3)
+            return kUsage;
+        for (const std::string& line : panel->State("RoleList").lines)
+            Emit("note boards role " + line);
+        for (const std::string& line : panel->State("BoardList").lines)
+            Emit("note boards board " + line);
+        if (!panel->State("BoardsStatus").text.empty())
+            Emit("note boards status " + panel->State("BoardsStatus").text);
+        return {};
+    }
+    if (what == "select") {
+        if (w.size() != 5 || (w[3] != "role" && w[3] != "board"))
+            return kUsage;
+        if (w[3] == "role") {
+            const auto& roles = panel->ShownRoles();
+            for (std::size_t i = 0; i < roles.size(); ++i)
+                if (w[4] == roles[i]->key) {
+                    panel->Select("RoleList", int(i));
+                    return {};
+                }
+            return "no role " + w[4] + " in the Boards window";
+        }
+        int64_t serial = 0;
+        if (!ToInt64(w[4], serial))
+            return "select board takes a serial number";
+        const auto& boards = panel->Match().attached;
+        for (std::size_t i = 0; i < boards.size(); ++i)
+            if (boards[i].serial == serial) {
+                panel->Select("BoardList", int(i));
+                return {};
+            }
+        return "no board " + w[4] + " in the Boards window";
+    }
+    static const std::map<std::string, const char*> buttons = {{"assign", "AssignButton"},
+                                                                {"clear", "ClearButton"},
+                                                                {"identify", "IdentifyButton"},
+                                                                {"save", "SaveButton"}};
+    if (w.size() != 3)
+        return kUsage;
+    if (what == "close") {
+        form->CloseBoards();
+        return {};
+    }
+    const auto button = buttons.find(what);
+    if (button == buttons.end())
+        return kUsage;
+    if (!panel->Press(button->second))
+        Emit(std::string("note boards ") + what + " not possible now");
+    else if (!panel->State("BoardsStatus").text.empty())
+        Emit("note boards status " + panel->State("BoardsStatus").text);
+    return {};
+}
 
 std::string ScenarioRunner::Impl::QuadrantStimulus(const std::vector<std::string>& w)
 {
@@ -882,6 +956,8 @@ std::string ScenarioRunner::Impl::Stimulus(const std::vector<std::string>& w, co
             Emit(note);
     } else if (cmd == "quadrant" || cmd == "hold" || cmd == "release" || cmd == "move") {
         return QuadrantStimulus(w);
+    } else if (cmd == "boards") {
+        return BoardsStimulus(w);
     } else if (cmd == "end") {
         // Time has been advanced to here; nothing else.
     } else {

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "app/BoardsPanel.h"
+#include "boards/BoardManager.h"
 #include "config/Convert.h"
 #include "config/DefaultConfig.h"
 #include "config/IniFile.h"
@@ -114,7 +116,12 @@ TForm1::TForm1(const Ports& ports)
     ports_.loop.SetTimer(TimerId::Timer1, true, 1000);
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1()
+{
+    // The roster stops listening before the list it listens to goes.
+    roster.StopWatchingKinds();
+    boardsPanel_.reset();
+}
 
 void TForm1::Log(const std::string& text)
 {
@@ -233,6 +240,11 @@ void TForm1::FormCreate()
     if (is747)
         LoadSettings(ini, LoadGroup::Board747, cfg);
     roster.OpenBoards(is747);
+    // Every board plugged in, for the Boards window and the start's hint.
+    boardManager_ = ports_.boards.CreateManager();
+    createdAtMs_ = ports_.clock.TickCount();
+    // A configured serial that is another kind of board is said, never driven.
+    roster.WatchKinds(*boardManager_);
     leverMotors = roster.LeverMotorChannels();
     trimMotor = roster.TrimMotorChannel();
     speedbrakeHardware = roster.SpeedbrakeChannels();
@@ -301,7 +313,10 @@ void TForm1::OnTimer(TimerId id)
 {
     switch (id) {
     case TimerId::Timer1: Timer1Timer(); break;
-    case TimerId::Main: mainTimer(); break;
+    case TimerId::Main:
+        mainTimer();
+        BoardsTick();
+        break;
     case TimerId::Reconnect: ReconnectTimer(); break;
     case TimerId::Start: StartTimer(); break;
     }
@@ -457,6 +472,10 @@ void TForm1::StopMotorsForShutdown()
 void TForm1::ReleaseHardware()
 {
     ports_.loop.SetTimer(TimerId::Main, false, 100);
+    // An identify in progress stops with the rest (the Boards window's
+    // model stays while a window may still draw it).
+    if (boardsPanel_)
+        boardsPanel_->Closed();
     StopMotorsForShutdown();
     roster.RemoveSensorHandlers();
     roster.CloseAll();

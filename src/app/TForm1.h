@@ -33,6 +33,8 @@
 namespace zrk {
 
 class IniFile;
+class BoardsPanel;
+class IBoardManager;
 
 // Everything outside the process that the controller talks to.
 struct Ports {
@@ -81,6 +83,18 @@ public:
     // The status bar's bridge and boards parts, from the connection and
     // the boards as they stand.
     void ShowLinkStatus();
+
+    // ---- the Boards window ----
+    // Its model while it is open; nullptr while it is closed.
+    BoardsPanel* Boards() { return boardsPanel_.get(); }
+    // Opens it (or gives the open one); closes it, stopping an identify.
+    BoardsPanel& OpenBoards();
+    void CloseBoards();
+    // Every board plugged in, listed from the start.
+    IBoardManager* BoardManager() { return boardManager_.get(); }
+    // How long after the start the boards plugged in are looked at for
+    // the one hint line about the Boards window.
+    static constexpr uint32_t kBoardsHintAfterMs = 3000;
 
     // ---- configuration ----
     // Asks "Save Calibration Changes ?"; returns whether the window may close.
@@ -311,6 +325,13 @@ private:
     std::array<TrackBarModel, 12> trackBars_{};
     std::array<LabelModel, 100> labels_{};
     bool destroyed_ = false;
+    // The Boards window's side: the list of boards, the window's model,
+    // and the start's hint, looked at once.
+    void BoardsTick();
+    std::unique_ptr<IBoardManager> boardManager_;
+    std::unique_ptr<BoardsPanel> boardsPanel_;
+    uint32_t createdAtMs_ = 0;
+    bool boardsHinted_ = false;
     // Problems met before the log is started, logged right after it.
     std::vector<std::string> startupWarnings_;
 };

@@ -33,6 +33,7 @@ enum class ControlKind {
     Toggle,       // a button that stays pressed until pressed again
     Wheel,        // the trim wheel, turning
     Dial,         // an indicator needle on a servo's arm, captioned
+    List,         // lines of text, one of them chosen (the Boards window)
 };
 
 // The edges of its panel a control keeps its distance to when the panel

@@ -383,7 +383,8 @@ QWidget* FormRenderer::Build(const ControlDesign& c, const ControlModel& model, 
     case ControlKind::Lever:
     case ControlKind::Toggle:
     case ControlKind::Wheel:
-    case ControlKind::Dial: break;
+    case ControlKind::Dial:
+    case ControlKind::List: break;
     }
     return nullptr;
 }

@@ -215,7 +215,8 @@ QWidget* QuadrantWindow::Make(const ControlDesign& c, QWidget* parent)
     case ControlKind::UpDown:
     case ControlKind::Edit:
     case ControlKind::RadioGroup:
-    case ControlKind::StatusBar: break;   // none in this window
+    case ControlKind::StatusBar:
+    case ControlKind::List: break;   // none in this window
     }
     return nullptr;
 }

@@ -388,7 +388,8 @@ TEST(WindowBinding, EveryControlWithAModelFindsTheControllersOwn)
             case ControlKind::Lever:
             case ControlKind::Toggle:
             case ControlKind::Wheel:
-            case ControlKind::Dial: ADD_FAILURE() << "a kind of the Quadrant window's only"; break;
+            case ControlKind::Dial:
+            case ControlKind::List: ADD_FAILURE() << "a kind of the Quadrant and Boards windows only"; break;
             }
         }
     }

@@ -281,7 +281,8 @@ bool Win32FormRenderer::BuildControl(Drawn& d, HFONT font)
     case ControlKind::Lever:
     case ControlKind::Toggle:
     case ControlKind::Wheel:
-    case ControlKind::Dial: break;
+    case ControlKind::Dial:
+    case ControlKind::List: break;
     }
     if (!d.hwnd)
         return false;
@@ -454,6 +455,7 @@ void Win32FormRenderer::RefreshControl(Drawn& d)
     case ControlKind::Toggle:
     case ControlKind::Wheel:
     case ControlKind::Dial:
+    case ControlKind::List:
         break;
     }
     ShowControl(d, Visible(d));

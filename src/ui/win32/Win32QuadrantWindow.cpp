@@ -246,7 +246,8 @@ bool Win32QuadrantWindow::Build()
         case ControlKind::UpDown:
         case ControlKind::Edit:
         case ControlKind::RadioGroup:
-        case ControlKind::StatusBar: continue;   // none in this window
+        case ControlKind::StatusBar:
+        case ControlKind::List: continue;   // none in this window
         }
         d.hwnd = CreateWindowExW(ex, cls, text.c_str(), style, 0, 0, 0, 0, hwnd_,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
