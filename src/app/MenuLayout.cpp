@@ -11,6 +11,11 @@ const std::vector<MenuDesign>& MainMenuLayout()
              {"view_light_theme", "&Light Theme", MenuAction::LightTheme, "theme"},
              {"view_dark_theme", "&Dark Theme", MenuAction::DarkTheme, "theme"},
          }},
+        {"menu_tools",
+         "&Tools",
+         {
+             {"tools_boards", "&Boards...", MenuAction::Boards, ""},
+         }},
         {"menu_help",
          "&Help",
          {

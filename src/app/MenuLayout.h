@@ -20,6 +20,7 @@ enum class MenuAction {
     About,                // the program's name, version and licence
     OpenSettingsFolder,   // the folder of the CONFIG.INI in use, in the file manager
     FirstStart,           // the steps of a first start
+    Boards,               // the Boards window: find, assign and check the boards
 };
 
 struct MenuItemDesign {
@@ -37,7 +38,7 @@ struct MenuDesign {
     std::vector<MenuItemDesign> items;
 };
 
-// The main window's menus, left to right: View, Help.
+// The main window's menus, left to right: View, Tools, Help.
 const std::vector<MenuDesign>& MainMenuLayout();
 
 // The item standing for `action`; nullptr when the menu bar has none.

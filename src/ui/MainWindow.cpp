@@ -21,6 +21,7 @@
 #include "app/TForm1.h"
 #include "app/WindowBinding.h"
 #include "app/WindowLayout.h"
+#include "ui/BoardsWindow.h"
 #include "ui/FormRenderer.h"
 #include "ui/Widgets.h"
 
@@ -207,7 +208,34 @@ void MainWindow::Do(MenuAction action)
     case MenuAction::OpenSettingsFolder:
         OpenSettingsFolder();
         return;
+    case MenuAction::Boards:
+        OpenBoards();
+        return;
     }
+}
+
+void MainWindow::OpenBoards()
+{
+    if (!boards_) {
+        boards_ = new BoardsWindow(form_.OpenBoards(), [this] {
+            // Closed by the user: the window goes, then its model.
+            BoardsWindow* closed = boards_;
+            boards_ = nullptr;
+            closed->deleteLater();
+            form_.CloseBoards();
+            Refresh();
+        }, this);
+        // Centred on the main window, within its screen.
+        const QRect area = WorkArea(this);
+        const QSize size = boards_->sizeHint().boundedTo(area.size() - FrameExtra(*boards_));
+        boards_->resize(size);
+        const QPoint centre = frameGeometry().center();
+        boards_->move(centre - QPoint(size.width() / 2, size.height() / 2));
+        KeepWithin(*boards_, area);
+    }
+    boards_->show();
+    boards_->raise();
+    boards_->activateWindow();
 }
 
 void MainWindow::OpenSettingsFolder()

@@ -19,6 +19,8 @@ class QScrollArea;
 
 namespace zrk {
 
+class BoardsWindow;
+
 class AnchorArea;
 class CalibrationDialog;
 class FormRenderer;
@@ -85,6 +87,8 @@ public:
     // (MenuLayout.h); nullptr if none.
     QAction* MenuItem(std::string_view name) const;
     void SetShell(WindowShell shell);
+    // The Boards window while it is open; nullptr otherwise.
+    BoardsWindow* Boards() const { return boards_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -101,6 +105,7 @@ private:
     void BuildMenu();
     void Do(MenuAction action);
     void OpenSettingsFolder();
+    void OpenBoards();
     void SyncDialog(DialogView& d);
 
     TForm1& form_;
@@ -112,6 +117,7 @@ private:
     QAction* dark_ = nullptr;
     std::map<std::string, QAction*, std::less<>> menuItems_;
     WindowShell shell_;
+    BoardsWindow* boards_ = nullptr;
     QTimer refresh_;
     bool refreshing_ = false;
 };

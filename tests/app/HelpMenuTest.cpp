@@ -26,7 +26,7 @@ bool Holds(const std::string& text, const std::string& part)
 TEST(MenuLayout, EveryActionHasOneItemWithAnIdOfItsOwnThatLeadsBackToIt)
 {
     const MenuAction actions[] = {MenuAction::LightTheme, MenuAction::DarkTheme, MenuAction::About,
-                                  MenuAction::OpenSettingsFolder, MenuAction::FirstStart};
+                                  MenuAction::OpenSettingsFolder, MenuAction::FirstStart, MenuAction::Boards};
     std::set<std::string> names;
     std::set<int> ids;
     std::size_t items = 0;

@@ -40,7 +40,10 @@
 #include "app/MenuLayout.h"
 #include "app/WindowLayout.h"
 #include "support/Rig.h"
+#include "ui/BoardsWindow.h"
 #include "ui/MainWindow.h"
+#include "app/BoardsPanel.h"
+#include <QListWidget>
 #include "ui/Theme.h"
 #include "ui/Widgets.h"
 #include "drives/AutoThrottle.h"
@@ -650,6 +653,49 @@ TEST(WindowSettingsFile, AnUnreadableOrStrangeFileGivesTheLightTheme)
     EXPECT_EQ(WindowSettings(path).LoadTheme(), Theme::Light);
     // A folder where the file should be: the choice cannot be kept.
     EXPECT_FALSE(WindowSettings(dir.path()).SaveTheme(Theme::Dark));
+}
+
+
+TEST_F(WindowTest, TheBoardsWindowListsAssignsAndClosesThroughItsModel)
+{
+    rig.boards.Plug(BoardKind::MotorControl, 12009, "PhidgetMotorControl HC");
+    Open("[PHIDGETS_SERIAL_NUMBERS]\r\nMOTOR_TRIM=12001\r\n");
+    rig.host.RunFor(100);
+    QAction* item = window->MenuItem("tools_boards");
+    ASSERT_NE(item, nullptr);
+    item->trigger();
+    BoardsWindow* boards = window->Boards();
+    ASSERT_NE(boards, nullptr);
+    ASSERT_NE(Form().Boards(), nullptr);
+    EXPECT_TRUE(boards->isVisible());
+    // The lists show the model's lines; choosing a line reaches the model.
+    auto* roles = qobject_cast<QListWidget*>(boards->Widget("RoleList"));
+    auto* found = qobject_cast<QListWidget*>(boards->Widget("BoardList"));
+    ASSERT_TRUE(roles && found);
+    ASSERT_EQ(found->count(), 1);
+    EXPECT_TRUE(found->item(0)->text().contains(QStringLiteral("#12009"))) << found->item(0)->text().toStdString();
+    int trim = -1;
+    for (int i = 0; i < roles->count(); ++i)
+        if (roles->item(i)->text().startsWith(QStringLiteral("Trim wheel motor")))
+            trim = i;
+    ASSERT_GE(trim, 0);
+    auto* assign = qobject_cast<QPushButton*>(boards->Widget("AssignButton"));
+    ASSERT_NE(assign, nullptr);
+    EXPECT_FALSE(assign->isEnabled());
+    roles->setCurrentRow(trim);
+    found->setCurrentRow(0);
+    ASSERT_TRUE(assign->isEnabled());
+    QTest::mouseClick(assign, Qt::LeftButton);
+    EXPECT_TRUE(roles->item(trim)->text().contains(QStringLiteral("#12009 motor controller, attached")))
+        << roles->item(trim)->text().toStdString();
+    EXPECT_EQ(Form().Boards()->Pending().size(), 1u);
+
+    // Closed by its frame: the window and its model go.
+    boards->close();
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(window->Boards(), nullptr);
+    EXPECT_EQ(Form().Boards(), nullptr);
 }
 
 } // namespace

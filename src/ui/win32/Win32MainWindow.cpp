@@ -13,6 +13,7 @@
 #include "app/TForm1.h"
 #include "app/WindowBinding.h"
 #include "app/WindowLayout.h"
+#include "ui/win32/Win32BoardsWindow.h"
 #include "ui/win32/Win32Dpi.h"
 #include "ui/win32/Win32FormRenderer.h"
 #include "ui/win32/Win32Text.h"
@@ -134,6 +135,7 @@ bool Win32MainWindow::Supports(MenuAction action)
     case MenuAction::About:
     case MenuAction::OpenSettingsFolder:
     case MenuAction::FirstStart:
+    case MenuAction::Boards:
         return true;
     case MenuAction::LightTheme:
     case MenuAction::DarkTheme:
@@ -168,10 +170,34 @@ void Win32MainWindow::Do(MenuAction action)
     case MenuAction::OpenSettingsFolder:
         OpenSettingsFolder();
         return;
+    case MenuAction::Boards:
+        OpenBoards();
+        return;
     case MenuAction::LightTheme:
     case MenuAction::DarkTheme:
         return;
     }
+}
+
+void Win32MainWindow::OpenBoards()
+{
+    if (!boards_) {
+        boards_ = std::make_unique<Win32BoardsWindow>(form_.OpenBoards(), instance_, [this] {
+            // Closed by the user: the window goes, then its model.
+            boards_.reset();
+            form_.CloseBoards();
+            Refresh();
+        });
+        if (!boards_->Create(main_.hwnd)) {
+            boards_.reset();
+            form_.CloseBoards();
+            form_.Log("The Boards window cannot be opened");
+            Refresh();
+            return;
+        }
+    }
+    boards_->Show(SW_SHOW);
+    SetForegroundWindow(boards_->Handle());
 }
 
 void Win32MainWindow::OpenSettingsFolder()

@@ -12,6 +12,7 @@ namespace zrk {
 
 class CalibrationDialog;
 class TForm1;
+class Win32BoardsWindow;
 class Win32FormRenderer;
 enum class MenuAction;
 
@@ -51,6 +52,8 @@ public:
     HWND Handle() const;
     // The window of dialog "Form2" .. "Form5"; null for another name.
     HWND Dialog(std::string_view formName) const;
+    // The Boards window while it is open; null otherwise.
+    Win32BoardsWindow* Boards() const { return boards_.get(); }
     // The renderer of form "Form1" .. "Form5"; null for another name.
     Win32FormRenderer* Renderer(std::string_view formName) const;
 
@@ -98,6 +101,7 @@ private:
                     HMENU menu = nullptr);
     void Do(MenuAction action);
     void OpenSettingsFolder();
+    void OpenBoards();
     void SyncTitle(FormWindow& fw, const std::string& caption);
     void SyncDialog(FormWindow& fw);
     void CloseDialog(FormWindow& fw);
@@ -116,6 +120,7 @@ private:
     FormWindow main_;
     std::vector<std::unique_ptr<FormWindow>> dialogs_;
     Win32Shell shell_;
+    std::unique_ptr<Win32BoardsWindow> boards_;
     bool refreshing_ = false;
     bool closing_ = false;
     bool layingOut_ = false;

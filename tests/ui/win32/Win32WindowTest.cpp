@@ -904,16 +904,17 @@ TEST_F(Win32MenuTest, TheMenuBarHoldsHelpWithItsItemsByIdAndNoThemes)
     HMENU bar = GetMenu(window->Handle());
     ASSERT_NE(bar, nullptr);
     // One colour scheme: no View menu, no theme items.
-    ASSERT_EQ(GetMenuItemCount(bar), 1);
-    EXPECT_EQ(MenuText(bar, 0, MF_BYPOSITION), "&Help");
-    HMENU help = GetSubMenu(bar, 0);
+    ASSERT_EQ(GetMenuItemCount(bar), 2);
+    EXPECT_EQ(MenuText(bar, 0, MF_BYPOSITION), "&Tools");
+    EXPECT_EQ(MenuText(bar, 1, MF_BYPOSITION), "&Help");
+    HMENU help = GetSubMenu(bar, 1);
     ASSERT_NE(help, nullptr);
     for (const MenuDesign& m : MainMenuLayout())
         for (const MenuItemDesign& item : m.items) {
             const UINT id = UINT(MenuCommandId(item.name));
             if (Win32MainWindow::Supports(item.action)) {
-                EXPECT_NE(GetMenuState(help, id, MF_BYCOMMAND), UINT(-1)) << item.name;
-                EXPECT_EQ(MenuText(help, id, MF_BYCOMMAND), item.caption) << item.name;
+                EXPECT_NE(GetMenuState(bar, id, MF_BYCOMMAND), UINT(-1)) << item.name;
+                EXPECT_EQ(MenuText(bar, id, MF_BYCOMMAND), item.caption) << item.name;
             } else {
                 EXPECT_EQ(GetMenuState(bar, id, MF_BYCOMMAND), UINT(-1)) << item.name;
             }
