@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QLocale>
+#include <QEventLoop>
 #include <QTimer>
 #include <QWidget>
 #include <clocale>
@@ -21,6 +22,7 @@
 #include "app/demo/DemoCockpit.h"
 #include "app/demo/DemoHost.h"
 #include "boards/VirtualBoards.h"
+#include "platform/BoardsCommand.h"
 #include "platform/Platform.h"
 #include "ui/BuiltInBridge.h"
 #include "ui/MainWindow.h"
@@ -123,6 +125,18 @@ int main(int argc, char** argv)
         theme = *commandLine.options.theme == zrk::ThemeChoice::Dark ? zrk::Theme::Dark : zrk::Theme::Light;
 
     std::unique_ptr<QCoreApplication> app;
+    // --boards: what the board library finds, then the end; nothing else
+    // starts (no bridge, no window, no display needed).
+    if (commandLine.options.boards) {
+        QCoreApplication boardsApp(argc, argv);
+        zrk::QtEventLoop boardsLoop;
+        auto files = zrk::MakeDiskFileSystem();
+        return zrk::RunBoardsCommand(boardsLoop, [](uint32_t ms) {
+            QEventLoop wait;
+            QTimer::singleShot(int(ms), &wait, &QEventLoop::quit);
+            wait.exec();
+        }, *files, zrk::ExecutableFolder());
+    }
     if (headless) {
         app = std::make_unique<QCoreApplication>(argc, argv);
     } else {

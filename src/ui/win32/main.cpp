@@ -21,6 +21,7 @@
 #include "app/demo/DemoCockpit.h"
 #include "app/demo/DemoHost.h"
 #include "boards/VirtualQuadrant.h"
+#include "platform/BoardsCommand.h"
 #include "platform/Platform.h"
 #include "platform/win32/WinsockBridgeSocket.h"
 #include "ui/win32/Win32BuiltInBridge.h"
@@ -112,6 +113,22 @@ int main(int argc, char** argv)
     // Start-up's waits end early on a stop signal.
     zrk::StoppableClock clock(*systemClock, [] { return zrk::StopRequested(); });
     auto files = zrk::MakeDiskFileSystem();
+    // --boards: what the board library finds, then the end; nothing else
+    // starts (no bridge, no window).
+    if (commandLine.options.boards) {
+        zrk::Win32EventLoop boardsLoop;
+        return zrk::RunBoardsCommand(boardsLoop, [](uint32_t ms) {
+            const DWORD end = GetTickCount() + ms;
+            for (DWORD now = GetTickCount(); int32_t(now - end) < 0; now = GetTickCount()) {
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, end - now, QS_ALLINPUT);
+                MSG msg;
+                while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                    TranslateMessage(&msg);
+                    DispatchMessageW(&msg);
+                }
+            }
+        }, *files, zrk::ExecutableFolder());
+    }
     // The cockpit brings its own bridge; no program is started or killed.
     zrk::VirtualProcessEnv demoProcess;
     demoProcess.bridgeRunning = true;
