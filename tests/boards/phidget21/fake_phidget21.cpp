@@ -28,6 +28,7 @@
 // takes text commands by WM_COPYDATA (see RunControlCommand).
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <functional>
@@ -339,12 +340,14 @@ void CloseLocked(Control* c)
 }
 
 void StartControlChannel();
+void PlugFromEnvironment();
 
 int Create(Control** out, int kind, const char* function)
 {
     // The program under test creates its board controls first thing: the
     // channel is up by the time a test needs it.
     StartControlChannel();
+    PlugFromEnvironment();
     std::lock_guard<std::mutex> lock(S().m);
     if (int rc = Enter(function, nullptr, false))
         return rc;
@@ -581,6 +584,7 @@ FAKE_EXPORT int ZRK_PHIDGET_CALL CPhidget_getDeviceVersion(Handle c, int* versio
 FAKE_EXPORT int ZRK_PHIDGET_CALL CPhidgetManager_create(ManagerHandle* out)
 {
     StartControlChannel();
+    PlugFromEnvironment();
     std::lock_guard<std::mutex> lock(S().m);
     if (int rc = Enter(__func__, nullptr, false))
         return rc;
@@ -1139,5 +1143,37 @@ void StartControlChannel()
 void StartControlChannel() {}
 
 #endif
+
+} // namespace
+
+namespace {
+
+// A program under test that loads the library with ZRK_FAKE_PHIDGET21_BOARDS
+// set finds those boards plugged in from the start: a comma-separated list
+// of KIND:SERIAL, KIND one of kit, motor, advservo, servo or other (a device
+// the controller does not drive). Once per process; bad entries are skipped.
+void PlugFromEnvironment()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        const char* list = std::getenv("ZRK_FAKE_PHIDGET21_BOARDS");
+        if (!list)
+            return;
+        static const char* const kKinds[] = {"kit", "motor", "advservo", "servo", "other"};
+        static const int kOutputs[] = {8, 2, 8, 4, 0};
+        std::istringstream in(list);
+        std::string entry;
+        while (std::getline(in, entry, ',')) {
+            const std::size_t colon = entry.find(':');
+            if (colon == std::string::npos)
+                continue;
+            const std::string kind = entry.substr(0, colon);
+            const int serial = std::atoi(entry.c_str() + colon + 1);
+            for (int k = 0; k < 5; ++k)
+                if (kind == kKinds[k] && serial > 0)
+                    FakePhidget21_Plug(k, serial, nullptr, kOutputs[k]);
+        }
+    });
+}
 
 } // namespace
