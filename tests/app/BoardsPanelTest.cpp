@@ -10,6 +10,7 @@
 
 #include "app/BoardsPanel.h"
 #include "app/VirtualWorld.h"
+#include "app/demo/DemoCockpit.h"
 #include "boards/BoardRoles.h"
 #include "support/Rig.h"
 
@@ -238,6 +239,41 @@ TEST(BoardsAtStart, OneHintLineWhenAFittingBoardWaitsForAMissingRole)
         EXPECT_EQ(form.Boards(), nullptr);
         form.FormDestroy();
     }
+}
+
+} // namespace
+} // namespace zrk
+
+namespace zrk {
+namespace {
+
+// The virtual cockpit's boards are listed as the real ones would be: every
+// board the demo plugs fills its role of the demo's CONFIG.INI.
+TEST(BoardsInTheDemo, EveryVirtualBoardFillsItsRole)
+{
+    TestHost host;
+    VirtualProcessEnv process;
+    VirtualDialogs dialogs;
+    MemoryFileSystem files;
+    VirtualBridgeSocket socket{host, VirtualBridgeSocket::Answer::Accept};
+    DemoCockpit cockpit(host, host);
+    std::string error;
+    ASSERT_TRUE(DemoCockpit::PrepareFolder(files, "/demo", error)) << error;
+    TForm1 form(cockpit.MakePorts(host, host, process, dialogs, files, "/demo", socket, 698));
+    host.Bind(&form);
+    form.FormCreate();
+    ASSERT_EQ(cockpit.Wire(form), "");
+    host.RunFor(TForm1::kBoardsHintAfterMs + 500);
+    BoardsPanel& panel = form.OpenBoards();
+    ASSERT_FALSE(panel.Match().attached.empty());
+    for (const AttachedBoard& b : panel.Match().attached)
+        EXPECT_FALSE(panel.Match().FilledBy(b.serial).empty()) << b.serial << " " << b.name;
+    for (const RoleMatch& m : panel.Match().roles)
+        EXPECT_NE(m.state, RoleState::Missing) << m.role->key;
+    for (const std::string& line : form.Memo1.Lines())
+        EXPECT_EQ(line.find("open the Boards window"), std::string::npos) << line;
+    form.CloseBoards();
+    form.FormDestroy();
 }
 
 } // namespace
