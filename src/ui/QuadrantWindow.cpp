@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -231,7 +232,13 @@ void PlaceQuadrantWindow(QuadrantWindow& quadrant, QWidget& mainWindow)
 {
     const QRect area = WorkArea(&mainWindow);
     const QSize extra = FrameExtra(quadrant);
-    quadrant.resize(quadrant.sizeHint().boundedTo(area.size() - extra));
+    const QSize room = area.size() - extra;
+    QSize want = quadrant.sizeHint();
+    // Shorter than its design, it scrolls up and down: wider by the scroll
+    // bar, so that it need not scroll sideways too.
+    if (want.height() > room.height())
+        want.rwidth() += quadrant.style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2;
+    quadrant.resize(want.boundedTo(room));
     const QSize outer = quadrant.size() + extra;
     const QRect main = mainWindow.frameGeometry();
     constexpr int kGap = 8;
