@@ -8,6 +8,7 @@
 #include "app/WindowLayout.h"
 #include "ui/win32/Win32Dpi.h"
 #include "ui/win32/Win32Text.h"
+#include "ui/win32/Win32WindowKit.h"
 
 namespace zrk {
 
@@ -16,46 +17,6 @@ namespace {
 constexpr UINT_PTR kRefreshTimer = 1;
 constexpr UINT kRefreshMs = 100;
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX;
-
-bool RegisterBoardsClass(HINSTANCE instance, WNDPROC procedure)
-{
-    WNDCLASSEXW existing{};
-    existing.cbSize = sizeof(existing);
-    if (GetClassInfoExW(instance, kBoardsWindowClass, &existing))
-        return true;
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = procedure;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-    if (!wc.hIcon)
-        wc.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
-    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kBoardsWindowClass;
-    return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-}
-
-HFONT MessageFont(int dpi)
-{
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof(metrics);
-    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
-        return nullptr;
-    metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi, SystemDpi());
-    return CreateFontIndirectW(&metrics.lfMessageFont);
-}
-
-RECT WorkAreaOf(HWND window)
-{
-    MONITORINFO info{};
-    info.cbSize = sizeof(info);
-    if (HMONITOR monitor = MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY); monitor && GetMonitorInfoW(monitor, &info))
-        return info.rcWork;
-    RECT work{0, 0, 1366, 728};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    return work;
-}
 
 } // namespace
 
@@ -91,7 +52,7 @@ bool Win32BoardsWindow::Create(HWND owner)
     icc.dwSize = sizeof(icc);
     icc.dwICC = ICC_STANDARD_CLASSES;
     InitCommonControlsEx(&icc);
-    if (!RegisterBoardsClass(instance_, &Win32BoardsWindow::WindowProc))
+    if (!RegisterProgramWindowClass(instance_, kBoardsWindowClass, &Win32BoardsWindow::WindowProc))
         return false;
     const FormDesign& design = BoardsPanel::Design();
     const int dpi = owner ? WindowDpi(owner) : SystemDpi();
@@ -114,7 +75,7 @@ bool Win32BoardsWindow::Create(HWND owner)
                          instance_, this))
         return false;
     dpi_ = WindowDpi(hwnd_);
-    font_ = MessageFont(dpi_);
+    font_ = MessageFontAt(dpi_);
     if (!Build())
         return false;
     Layout();
@@ -356,7 +317,7 @@ LRESULT Win32BoardsWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPa
     case WM_DPICHANGED:
         if (lParam && LOWORD(wParam) > 0) {
             dpi_ = LOWORD(wParam);
-            if (HFONT font = MessageFont(dpi_)) {
+            if (HFONT font = MessageFontAt(dpi_)) {
                 for (const Drawn& d : drawn_)
                     SendMessageW(d.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
                 if (font_)

@@ -11,6 +11,7 @@
 #include "app/demo/DemoQuadrant.h"
 #include "ui/win32/Win32Dpi.h"
 #include "ui/win32/Win32Text.h"
+#include "ui/win32/Win32WindowKit.h"
 
 namespace zrk {
 
@@ -32,47 +33,6 @@ int BarPosition(const ControlDesign& c, double value)
 double TravelAt(const ControlDesign& c, int barPosition)
 {
     return double(c.max - (std::clamp(barPosition, c.min, c.max) - c.min));
-}
-
-bool RegisterQuadrantClass(HINSTANCE instance, WNDPROC procedure)
-{
-    WNDCLASSEXW existing{};
-    existing.cbSize = sizeof(existing);
-    if (GetClassInfoExW(instance, kQuadrantWindowClass, &existing))
-        return true;
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = procedure;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-    if (!wc.hIcon)
-        wc.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
-    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kQuadrantWindowClass;
-    return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-}
-
-// The system's message font at `dpi`.
-HFONT MessageFont(int dpi)
-{
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof(metrics);
-    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
-        return nullptr;
-    metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi, SystemDpi());
-    return CreateFontIndirectW(&metrics.lfMessageFont);
-}
-
-RECT WorkAreaOf(HWND window)
-{
-    MONITORINFO info{};
-    info.cbSize = sizeof(info);
-    if (HMONITOR monitor = MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY); monitor && GetMonitorInfoW(monitor, &info))
-        return info.rcWork;
-    RECT work{0, 0, 1366, 728};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    return work;
 }
 
 // Text in a rectangle of an owner-drawn control.
@@ -127,7 +87,7 @@ bool Win32QuadrantWindow::Create(HWND mainWindow)
     icc.dwSize = sizeof(icc);
     icc.dwICC = ICC_STANDARD_CLASSES | ICC_BAR_CLASSES;
     InitCommonControlsEx(&icc);
-    if (!RegisterQuadrantClass(instance_, &Win32QuadrantWindow::WindowProc))
+    if (!RegisterProgramWindowClass(instance_, kQuadrantWindowClass, &Win32QuadrantWindow::WindowProc))
         return false;
 
     // The size it takes on the main window's screen, at that screen's DPI.
@@ -169,7 +129,7 @@ bool Win32QuadrantWindow::Create(HWND mainWindow)
         return false;
     hwnd_ = hwnd;
     dpi_ = WindowDpi(hwnd);
-    font_ = MessageFont(dpi_);
+    font_ = MessageFontAt(dpi_);
     if (!Build())
         return false;
     Layout();
@@ -367,7 +327,7 @@ void Win32QuadrantWindow::SetDpi(int dpi)
     if (dpi == dpi_ || dpi <= 0)
         return;
     dpi_ = dpi;
-    HFONT font = MessageFont(dpi);
+    HFONT font = MessageFontAt(dpi);
     if (!font)
         return;
     for (const Drawn& d : drawn_) {

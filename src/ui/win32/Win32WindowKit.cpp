@@ -1,0 +1,49 @@
+#include "ui/win32/Win32WindowKit.h"
+
+#include "ui/win32/Win32Dpi.h"
+
+namespace zrk {
+
+bool RegisterProgramWindowClass(HINSTANCE instance, const wchar_t* className, WNDPROC procedure)
+{
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof(existing);
+    if (GetClassInfoExW(instance, className, &existing))
+        return true;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = procedure;
+    wc.hInstance = instance;
+    // The program's own icon when its resources carry one.
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    if (!wc.hIcon)
+        wc.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = className;
+    return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+HFONT MessageFontAt(int dpi)
+{
+    // The system gives its message font at its own DPI.
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
+        return nullptr;
+    metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi, SystemDpi());
+    return CreateFontIndirectW(&metrics.lfMessageFont);
+}
+
+RECT WorkAreaOf(HWND window)
+{
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    if (HMONITOR monitor = MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY); monitor && GetMonitorInfoW(monitor, &info))
+        return info.rcWork;
+    RECT work{0, 0, 1366, 728};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    return work;
+}
+
+} // namespace zrk
