@@ -8,6 +8,7 @@
 // desktop panel takes part of it.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -33,6 +34,7 @@
 #include "app/demo/DemoCockpit.h"
 #include "bridge/VirtualBridgeSocket.h"
 #include "config/MemoryFileSystem.h"
+#include "ui/BoardsWindow.h"
 #include "ui/MainWindow.h"
 #include "ui/QuadrantWindow.h"
 
@@ -212,11 +214,19 @@ TEST_F(ScreenFitTest, EveryWindowFitsAndEveryControlCanBeReached)
 
     std::set<std::string> cutOff;
     // Each calibration dialog in turn, with the main and Quadrant windows.
-    const std::pair<const char*, const char*> openers[] = {
-        {"", ""}, {"Button4", "Form2"}, {"Button5", "Form3"}, {"Button1", "Form4"}, {"Button6", "Form5"}};
+    // Then the Boards window, from its menu item.
+    const std::pair<const char*, const char*> openers[] = {{"", ""},         {"Button4", "Form2"}, {"Button5", "Form3"},
+                                                           {"Button1", "Form4"}, {"Button6", "Form5"}, {"tools_boards", ""}};
     for (const auto& [opener, dialog] : openers) {
         SCOPED_TRACE(opener);
-        if (*opener) {
+        const bool boards = std::string(opener) == "tools_boards";
+        if (boards) {
+            QAction* item = main->MenuItem(opener);
+            ASSERT_NE(item, nullptr);
+            item->trigger();
+            ASSERT_NE(main->Boards(), nullptr);
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(main->Boards()));
+        } else if (*opener) {
             form->Click(opener);
             main->Refresh();
             ASSERT_TRUE(main->Dialog(dialog)->isVisible());
@@ -241,7 +251,9 @@ TEST_F(ScreenFitTest, EveryWindowFitsAndEveryControlCanBeReached)
                 EXPECT_TRUE(inFront) << a->windowTitle().toStdString() << " overlaps "
                                      << b->windowTitle().toStdString();
             }
-        if (*opener) {
+        if (boards) {
+            main->Boards()->close();
+        } else if (*opener) {
             form->Click(std::string(dialog) + ".Button3");
             main->Refresh();
         }
