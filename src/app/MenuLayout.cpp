@@ -15,6 +15,7 @@ const std::vector<MenuDesign>& MainMenuLayout()
          "&Tools",
          {
              {"tools_boards", "&Boards...", MenuAction::Boards, ""},
+             {"tools_charts", "&Charts...", MenuAction::Charts, ""},
          }},
         {"menu_help",
          "&Help",

@@ -21,6 +21,7 @@ enum class MenuAction {
     OpenSettingsFolder,   // the folder of the CONFIG.INI in use, in the file manager
     FirstStart,           // the steps of a first start
     Boards,               // the Boards window: find, assign and check the boards
+    Charts,               // the Charts window: the drives' values over time
 };
 
 struct MenuItemDesign {

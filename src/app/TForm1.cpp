@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/BoardsPanel.h"
+#include "app/ChartsPanel.h"
 #include "boards/BoardManager.h"
 #include "config/Convert.h"
 #include "config/DefaultConfig.h"

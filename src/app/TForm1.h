@@ -34,6 +34,7 @@ namespace zrk {
 
 class IniFile;
 class BoardsPanel;
+class ChartsPanel;
 class IBoardManager;
 
 // Everything outside the process that the controller talks to.
@@ -95,6 +96,14 @@ public:
     // How long after the start the boards plugged in are looked at for
     // the one hint line about the Boards window.
     static constexpr uint32_t kBoardsHintAfterMs = 3000;
+
+    // ---- the Charts window ----
+    // Its model while it is open (the main cycle records into it); nullptr
+    // while it is closed, when the cycle records nothing.
+    ChartsPanel* Charts() { return chartsPanel_.get(); }
+    // Opens it (or gives the open one) with an empty record; closes it.
+    ChartsPanel& OpenCharts();
+    void CloseCharts();
 
     // ---- configuration ----
     // Asks "Save Calibration Changes ?"; returns whether the window may close.
@@ -332,6 +341,18 @@ private:
     std::unique_ptr<BoardsPanel> boardsPanel_;
     uint32_t createdAtMs_ = 0;
     bool boardsHinted_ = false;
+    // The Charts window's side: its model, and this cycle's values that
+    // only the drives' readouts hold, kept for its record.
+    void RecordCharts();
+    std::unique_ptr<ChartsPanel> chartsPanel_;
+    struct CycleValues {
+        std::array<float, 4> toMotor;
+        std::array<float, 2> current;
+        float speedbrakeToMotor;
+        TrimWheelReadouts trim;
+    };
+    CycleValues cycle_{};
+    void ClearCycleValues();
     // Problems met before the log is started, logged right after it.
     std::vector<std::string> startupWarnings_;
 };

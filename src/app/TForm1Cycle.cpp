@@ -17,6 +17,7 @@ constexpr uint32_t kRosterReportInterval = 20000;
 
 void TForm1::mainTimer()
 {
+    ClearCycleValues();
     TakeSnapshots();
     ReportRoster();
     RetardLatch();
@@ -29,6 +30,8 @@ void TForm1::mainTimer()
     DetectManualOverride();
     SendLeverCommands();
     EngineFireLamps();
+    if (chartsPanel_)
+        RecordCharts();
 }
 
 void TForm1::ReportRoster()

@@ -12,6 +12,7 @@ void TForm1::Move_Stab_Trim_Wheel()
     const PidGains gains{SafeStrToFloat(p_pid_p.Text), SafeStrToFloat(p_pid_i.Text), SafeStrToFloat(p_pid_d.Text)};
     const TrimWheelReadouts r =
         trimWheel.Move_Stab_Trim_Wheel(ports_.clock.TickCount(), cfg, gains, Aircraft, Simulator, trimMotor);
+    cycle_.trim = r;
     Label(43).Caption = SafeFloatToStrF(r.simulatorUnits, 2);
     Label(42).Caption = SafeFloatToStrF(r.wheelPosition, 2);
     Label(61).Caption = SafeFloatToStrF(r.motorOutput, 2);
@@ -61,8 +62,10 @@ void TForm1::AutoThrottles()
     static const int kFromAT[4] = {68, 66, 65, 64};
     for (std::size_t i = 0; i < 4; ++i) {
         Label(kFromAT[i]).Caption = SafeIntToStr(r.fromAT[i]);
-        if (r.toMotor[i])
+        if (r.toMotor[i]) {
             Label(70 + int(i)).Caption = SafeIntToStr(*r.toMotor[i]);
+            cycle_.toMotor[i] = float(*r.toMotor[i]);
+        }
     }
 }
 
@@ -89,8 +92,10 @@ void TForm1::ShowSpeedbrake(const SpeedbrakeReadouts& r)
         Shape1.BrushColor = *r.latchUpLamp;
     if (r.latchDownLamp)
         Shape2.BrushColor = *r.latchDownLamp;
-    if (r.toMotor)
+    if (r.toMotor) {
         Label(77).Caption = SafeIntToStr(*r.toMotor);
+        cycle_.speedbrakeToMotor = float(*r.toMotor);
+    }
     engine_l_throttle_pos.Caption = SafeIntToStr(r.engineL);
     engine_r_throttle_pos.Caption = SafeIntToStr(r.engineR);
     for (const std::string& line : r.log)
@@ -117,6 +122,9 @@ void TForm1::DetectManualOverride()
         return;
     OverrideReadouts r;
     zrk::DetectManualOverride(cfg, aircraft_type.ItemIndex == 2, leverMotors, throttle_override, r);
+    for (std::size_t i = 0; i < 2; ++i)
+        if (r.current[i])
+            cycle_.current[i] = float(*r.current[i]);
     if (r.current[0])
         current1.Caption = SafeFloatToStrF(*r.current[0], 3);
     if (r.current[1])

@@ -34,6 +34,7 @@ enum class ControlKind {
     Wheel,        // the trim wheel, turning
     Dial,         // an indicator needle on a servo's arm, captioned
     List,         // lines of text, one of them chosen (the Boards window)
+    Chart,        // a live chart, painted from its model's picture
 };
 
 // The edges of its panel a control keeps its distance to when the panel

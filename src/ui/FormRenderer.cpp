@@ -384,7 +384,8 @@ QWidget* FormRenderer::Build(const ControlDesign& c, const ControlModel& model, 
     case ControlKind::Toggle:
     case ControlKind::Wheel:
     case ControlKind::Dial:
-    case ControlKind::List: break;
+    case ControlKind::List:
+    case ControlKind::Chart: break;
     }
     return nullptr;
 }

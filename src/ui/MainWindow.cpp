@@ -211,6 +211,8 @@ void MainWindow::Do(MenuAction action)
     case MenuAction::Boards:
         OpenBoards();
         return;
+    case MenuAction::Charts:
+        return;
     }
 }
 

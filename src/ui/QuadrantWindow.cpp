@@ -217,7 +217,8 @@ QWidget* QuadrantWindow::Make(const ControlDesign& c, QWidget* parent)
     case ControlKind::Edit:
     case ControlKind::RadioGroup:
     case ControlKind::StatusBar:
-    case ControlKind::List: break;   // none in this window
+    case ControlKind::List:
+    case ControlKind::Chart: break;   // none in this window
     }
     return nullptr;
 }

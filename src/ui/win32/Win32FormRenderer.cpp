@@ -282,7 +282,8 @@ bool Win32FormRenderer::BuildControl(Drawn& d, HFONT font)
     case ControlKind::Toggle:
     case ControlKind::Wheel:
     case ControlKind::Dial:
-    case ControlKind::List: break;
+    case ControlKind::List:
+    case ControlKind::Chart: break;
     }
     if (!d.hwnd)
         return false;
@@ -456,6 +457,7 @@ void Win32FormRenderer::RefreshControl(Drawn& d)
     case ControlKind::Wheel:
     case ControlKind::Dial:
     case ControlKind::List:
+    case ControlKind::Chart:
         break;
     }
     ShowControl(d, Visible(d));

@@ -139,6 +139,7 @@ bool Win32MainWindow::Supports(MenuAction action)
         return true;
     case MenuAction::LightTheme:
     case MenuAction::DarkTheme:
+    case MenuAction::Charts:
         break;
     }
     return false;
@@ -175,6 +176,7 @@ void Win32MainWindow::Do(MenuAction action)
         return;
     case MenuAction::LightTheme:
     case MenuAction::DarkTheme:
+    case MenuAction::Charts:
         return;
     }
 }

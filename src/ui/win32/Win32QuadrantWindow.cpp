@@ -207,7 +207,8 @@ bool Win32QuadrantWindow::Build()
         case ControlKind::Edit:
         case ControlKind::RadioGroup:
         case ControlKind::StatusBar:
-        case ControlKind::List: continue;   // none in this window
+        case ControlKind::List:
+        case ControlKind::Chart: continue;   // none in this window
         }
         d.hwnd = CreateWindowExW(ex, cls, text.c_str(), style, 0, 0, 0, 0, hwnd_,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
