@@ -22,6 +22,7 @@
 #include "app/WindowBinding.h"
 #include "app/WindowLayout.h"
 #include "ui/BoardsWindow.h"
+#include "ui/ChartsWindow.h"
 #include "ui/FormRenderer.h"
 #include "ui/Widgets.h"
 
@@ -143,7 +144,12 @@ MainWindow::MainWindow(TForm1& form, WindowOptions options)
     Refresh();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // The Charts window's capture points into the window: its model goes
+    // with it.
+    CloseCharts();
+}
 
 void MainWindow::BuildMenu()
 {
@@ -212,6 +218,7 @@ void MainWindow::Do(MenuAction action)
         OpenBoards();
         return;
     case MenuAction::Charts:
+        OpenCharts();
         return;
     }
 }
@@ -238,6 +245,43 @@ void MainWindow::OpenBoards()
     boards_->show();
     boards_->raise();
     boards_->activateWindow();
+}
+
+void MainWindow::OpenCharts()
+{
+    if (!charts_) {
+        charts_ = new ChartsWindow(form_.OpenCharts(), [this] {
+            // Closed by the user: the window goes, then its model (and
+            // with it the recording).
+            ChartsWindow* closed = charts_;
+            if (!closed)
+                return;
+            charts_ = nullptr;
+            closed->deleteLater();
+            form_.CloseCharts();
+            Refresh();
+        }, this);
+        // Centred on the main window, within its screen.
+        const QRect area = WorkArea(this);
+        const QSize size = charts_->sizeHint().boundedTo(area.size() - FrameExtra(*charts_));
+        charts_->resize(size);
+        const QPoint centre = frameGeometry().center();
+        charts_->move(centre - QPoint(size.width() / 2, size.height() / 2));
+        KeepWithin(*charts_, area);
+    }
+    charts_->show();
+    charts_->raise();
+    charts_->activateWindow();
+}
+
+void MainWindow::CloseCharts()
+{
+    if (!charts_)
+        return;
+    ChartsWindow* open = charts_;
+    charts_ = nullptr;
+    delete open;
+    form_.CloseCharts();
 }
 
 void MainWindow::OpenSettingsFolder()
@@ -343,6 +387,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
     refresh_.stop();
     for (DialogView& d : dialogs_)
         d.window->hide();
+    CloseCharts();
     event->accept();
 }
 

@@ -20,6 +20,7 @@ class QScrollArea;
 namespace zrk {
 
 class BoardsWindow;
+class ChartsWindow;
 
 class AnchorArea;
 class CalibrationDialog;
@@ -89,6 +90,8 @@ public:
     void SetShell(WindowShell shell);
     // The Boards window while it is open; nullptr otherwise.
     BoardsWindow* Boards() const { return boards_; }
+    // The Charts window while it is open; nullptr otherwise.
+    ChartsWindow* Charts() const { return charts_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -106,6 +109,9 @@ private:
     void Do(MenuAction action);
     void OpenSettingsFolder();
     void OpenBoards();
+    void OpenCharts();
+    // The Charts window and its model go, as the main window closes.
+    void CloseCharts();
     void SyncDialog(DialogView& d);
 
     TForm1& form_;
@@ -118,6 +124,7 @@ private:
     std::map<std::string, QAction*, std::less<>> menuItems_;
     WindowShell shell_;
     BoardsWindow* boards_ = nullptr;
+    ChartsWindow* charts_ = nullptr;
     QTimer refresh_;
     bool refreshing_ = false;
 };
