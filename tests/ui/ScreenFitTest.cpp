@@ -35,6 +35,7 @@
 #include "bridge/VirtualBridgeSocket.h"
 #include "config/MemoryFileSystem.h"
 #include "ui/BoardsWindow.h"
+#include "ui/ChartsWindow.h"
 #include "ui/MainWindow.h"
 #include "ui/QuadrantWindow.h"
 
@@ -214,18 +215,21 @@ TEST_F(ScreenFitTest, EveryWindowFitsAndEveryControlCanBeReached)
 
     std::set<std::string> cutOff;
     // Each calibration dialog in turn, with the main and Quadrant windows.
-    // Then the Boards window, from its menu item.
-    const std::pair<const char*, const char*> openers[] = {{"", ""},         {"Button4", "Form2"}, {"Button5", "Form3"},
-                                                           {"Button1", "Form4"}, {"Button6", "Form5"}, {"tools_boards", ""}};
+    // Then the Boards and Charts windows, each from its menu item.
+    const std::pair<const char*, const char*> openers[] = {
+        {"", ""},          {"Button4", "Form2"},      {"Button5", "Form3"},      {"Button1", "Form4"},
+        {"Button6", "Form5"}, {"tools_boards", ""}, {"tools_charts", ""}};
     for (const auto& [opener, dialog] : openers) {
         SCOPED_TRACE(opener);
         const bool boards = std::string(opener) == "tools_boards";
-        if (boards) {
+        const bool charts = std::string(opener) == "tools_charts";
+        if (boards || charts) {
             QAction* item = main->MenuItem(opener);
             ASSERT_NE(item, nullptr);
             item->trigger();
-            ASSERT_NE(main->Boards(), nullptr);
-            ASSERT_TRUE(QTest::qWaitForWindowExposed(main->Boards()));
+            QWidget* opened = boards ? static_cast<QWidget*>(main->Boards()) : main->Charts();
+            ASSERT_NE(opened, nullptr);
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(opened));
         } else if (*opener) {
             form->Click(opener);
             main->Refresh();
@@ -253,6 +257,16 @@ TEST_F(ScreenFitTest, EveryWindowFitsAndEveryControlCanBeReached)
             }
         if (boards) {
             main->Boards()->close();
+        } else if (charts) {
+            // At its design size where the screen has room: no chart
+            // scrolls out of sight.
+            ChartsWindow* c = main->Charts();
+            const QSize designSize = c->sizeHint();
+            if (area.width() >= designSize.width() + 16 && area.height() >= designSize.height() + 40) {
+                EXPECT_GE(c->Canvas()->viewport()->width(), designSize.width());
+                EXPECT_GE(c->Canvas()->viewport()->height(), designSize.height());
+            }
+            c->close();
         } else if (*opener) {
             form->Click(std::string(dialog) + ".Button3");
             main->Refresh();
