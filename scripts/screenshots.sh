@@ -3,7 +3,9 @@
 # X display: the real controller on virtual time with virtual boards
 # attached, levers moved, the autothrottle engaged and a few lamps lit; and
 # the virtual cockpit in its climb, the main window and the "Quadrant" window
-# side by side (cockpit.png).
+# side by side (cockpit.png); the Charts window on the virtual cockpit during
+# the take-off and the climb's trim tracking (charts-takeoff.png,
+# charts-trim.png).
 # Usage: scripts/screenshots.sh [BUILD_DIR [OUT_DIR]]   (default: build, docs/images)
 set -euo pipefail
 cd "$(dirname "$0")/.."

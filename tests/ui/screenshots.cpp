@@ -5,7 +5,10 @@
 // autothrottle engaged, the trim wheel turning, a few lamps lit. Then the
 // virtual cockpit mid-flight: the controller on the demo cockpit, its two
 // windows placed on the screen as the program places them, the whole screen
-// in one picture (a laptop's 1366x768 under scripts/screenshots.sh).
+// in one picture (a laptop's 1366x768 under scripts/screenshots.sh). Last,
+// the Charts window on the virtual cockpit during the take-off and during
+// the trim's tracking in the climb.
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
@@ -14,15 +17,22 @@
 #include <QTest>
 #include <cmath>
 #include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "app/demo/DemoCockpit.h"
 #include "support/Rig.h"
+#include "ui/ChartsWindow.h"
 #include "ui/MainWindow.h"
 #include "ui/QuadrantWindow.h"
 
 namespace {
 
 using zrk::test::Config;
+
+// Flight times of the Charts window's pictures, in seconds.
+constexpr double kTakeoffShotS = 48, kTrimShotS = 88;
 
 constexpr int kKit = 101, kSecondKit = 102, kMotors12 = 201, kMotors34 = 202, kSpeedbrakeMotor = 203,
               kTrimMotor = 204;
@@ -114,48 +124,73 @@ bool Save(QWidget* w, const QString& path)
     return ok;
 }
 
-// The virtual cockpit in its climb: the controller on the demo cockpit on
-// virtual time, as the program's demo mode runs it on real time, until the
-// autothrottle drives the levers and the trim wheel turns; then the screen
-// with the main window and the "Quadrant" window where the program puts
-// them (beside each other when both fit, else the Quadrant window in front).
-bool CockpitShot(const QDir& out)
-{
+// The controller on the demo cockpit on virtual time, as the program's demo
+// mode runs it on real time: the built-in bridge hands what the controller
+// sends to the cockpit.
+struct DemoRun {
     zrk::TestHost host;
     zrk::VirtualProcessEnv process;
     zrk::VirtualDialogs dialogs;
     zrk::MemoryFileSystem files;
     zrk::VirtualBridgeSocket socket{host, zrk::VirtualBridgeSocket::Answer::Accept};
-    zrk::DemoCockpit cockpit(host, host);
-    const std::string folder = "/opt/zrk-demo";
-    std::string error;
-    if (!zrk::DemoCockpit::PrepareFolder(files, folder, error)) {
-        std::fprintf(stderr, "zrk-tq-screens: demo folder: %s\n", error.c_str());
-        return false;
-    }
-    zrk::TForm1 form(cockpit.MakePorts(host, host, process, dialogs, files, folder, socket, 698));
-    host.Bind(&form);
-    form.FormCreate();
-    error = cockpit.Wire(form);
-    if (!error.empty()) {
-        std::fprintf(stderr, "zrk-tq-screens: demo quadrant: %s\n", error.c_str());
-        return false;
-    }
-    // The built-in bridge: what the controller sends, the cockpit receives.
+    zrk::DemoCockpit cockpit{host, host};
+    std::unique_ptr<zrk::TForm1> form;
     std::size_t delivered = 0;
-    host.SetPeriodicStep(zrk::VirtualQuadrant::kStepMs, [&](uint64_t ms) {
-        cockpit.Step(ms);
-        const std::vector<std::string> sent = socket.SentMessages();
-        for (; delivered < sent.size(); ++delivered)
-            cockpit.BridgeReceived(sent[delivered]);
-    });
+
+    bool Start()
+    {
+        const std::string folder = "/opt/zrk-demo";
+        std::string error;
+        if (!zrk::DemoCockpit::PrepareFolder(files, folder, error)) {
+            std::fprintf(stderr, "zrk-tq-screens: demo folder: %s\n", error.c_str());
+            return false;
+        }
+        form = std::make_unique<zrk::TForm1>(cockpit.MakePorts(host, host, process, dialogs, files, folder, socket, 698));
+        host.Bind(form.get());
+        form->FormCreate();
+        error = cockpit.Wire(*form);
+        if (!error.empty()) {
+            std::fprintf(stderr, "zrk-tq-screens: demo quadrant: %s\n", error.c_str());
+            return false;
+        }
+        host.SetPeriodicStep(zrk::VirtualQuadrant::kStepMs, [this](uint64_t ms) {
+            cockpit.Step(ms);
+            const std::vector<std::string> sent = socket.SentMessages();
+            for (; delivered < sent.size(); ++delivered)
+                cockpit.BridgeReceived(sent[delivered]);
+        });
+        return true;
+    }
+    // Runs until the flight's clock reaches `seconds` (within its loop).
+    void RunUntil(double seconds)
+    {
+        for (int i = 0; i < 10000 && cockpit.Flight().TimeS() < seconds; ++i)
+            host.RunFor(100);
+    }
+    void Stop()
+    {
+        host.SetPeriodicStep(0, {});
+        form->FormDestroy();
+    }
+};
+
+// The virtual cockpit in its climb: the demo run until the autothrottle
+// drives the levers and the trim wheel turns; then the screen with the main
+// window and the "Quadrant" window where the program puts them (beside each
+// other when both fit, else the Quadrant window in front).
+bool CockpitShot(const QDir& out)
+{
+    DemoRun demo;
+    if (!demo.Start())
+        return false;
+    zrk::DemoCockpit& cockpit = demo.cockpit;
 
     // Into the climb, then on until the trim wheel is seen turning (at most
     // to the end of the climb).
-    host.RunFor(75'000);
+    demo.host.RunFor(75'000);
     double turns = *cockpit.Quadrant().WheelTurns("trim");
     for (int i = 0; i < 100 && cockpit.Flight().TimeS() < 99; ++i) {
-        host.RunFor(200);
+        demo.host.RunFor(200);
         const double now = *cockpit.Quadrant().WheelTurns("trim");
         const bool turning = std::abs(now - turns) > 0.01;
         turns = now;
@@ -165,7 +200,7 @@ bool CockpitShot(const QDir& out)
     std::printf("cockpit at %.1f s of the flight (%s), trim wheel at %.2f turns\n", cockpit.Flight().TimeS(),
                 cockpit.Flight().PhaseName(), turns);
 
-    zrk::MainWindow window(form, zrk::WindowOptions{zrk::Theme::Light, QString()});
+    zrk::MainWindow window(*demo.form, zrk::WindowOptions{zrk::Theme::Light, QString()});
     zrk::QuadrantWindow quadrant(cockpit);
     window.show();
     zrk::PlaceQuadrantWindow(quadrant, window);
@@ -188,10 +223,57 @@ bool CockpitShot(const QDir& out)
     const bool ok = both.save(path);
     std::printf("%s %s\n", ok ? "wrote" : "could not write", path.toLocal8Bit().constData());
 
-    host.SetPeriodicStep(0, {});
     window.close();
     quadrant.close();
-    form.FormDestroy();
+    demo.Stop();
+    return ok;
+}
+
+// The Charts window on the virtual cockpit, opened from the Tools menu as
+// the flight starts and shown over its 30 s span: during the take-off (the
+// autothrottle in TOGA driving the levers up from idle) and later in the
+// climb (the trim wheel tracking the simulator's trim).
+bool ChartsShots(const QDir& out)
+{
+    DemoRun demo;
+    if (!demo.Start())
+        return false;
+    zrk::MainWindow window(*demo.form, zrk::WindowOptions{zrk::Theme::Light, QString()});
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window)) {
+        std::fprintf(stderr, "zrk-tq-screens: the main window did not show\n");
+        return false;
+    }
+    demo.RunUntil(2);
+    QAction* item = window.MenuItem("tools_charts");
+    if (item)
+        item->trigger();
+    zrk::ChartsWindow* charts = window.Charts();
+    if (!charts || !QTest::qWaitForWindowExposed(charts)) {
+        std::fprintf(stderr, "zrk-tq-screens: the Charts window did not show\n");
+        return false;
+    }
+    // At the top-left corner of the screen, the main window behind it.
+    charts->move(0, 0);
+    if (QWidget* focus = charts->focusWidget())
+        focus->clearFocus();
+
+    const auto shot = [&](double flightS, const char* name) {
+        demo.RunUntil(flightS);
+        charts->Refresh();
+        window.Refresh();
+        QTest::qWait(150);
+        std::printf("charts at %.1f s of the flight (%s)\n", demo.cockpit.Flight().TimeS(),
+                    demo.cockpit.Flight().PhaseName());
+        return Save(charts, out.filePath(QString::fromLatin1(name)));
+    };
+    // The take-off roll: TOGA from 30 s, the levers driven to it.
+    bool ok = shot(kTakeoffShotS, "charts-takeoff.png");
+    // The climb: the trim moving nose up from 60 s, the wheel following.
+    ok = shot(kTrimShotS, "charts-trim.png") && ok;
+
+    window.close();
+    demo.Stop();
     return ok;
 }
 
@@ -243,5 +325,6 @@ int main(int argc, char** argv)
     rig.form->FormDestroy();
 
     ok = CockpitShot(out) && ok;
+    ok = ChartsShots(out) && ok;
     return ok ? 0 : 1;
 }
