@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/ChartsPanel.h"
 #include "app/Scenario.h"
 #include "app/VirtualWorld.h"
 #include "app/demo/DemoCockpit.h"
@@ -170,39 +171,43 @@ BENCHMARK(BM_DrivenTick);
 // Every drive at work: levers driven with override detection, the trim
 // wheel tracking a moving trim, the speedbrake deploying, and the five
 // servos (three indicators, the latch, the four-channel board) moving.
-void BM_FullBusyTick(benchmark::State& state)
-{
+struct FullBusyBench {
     DrivenBench b;
-    const char* s = "PHIDGETS_SERIAL_NUMBERS";
-    // The trim wheel, speedbrake latch and indicator boards.
-    b.boards.Plug(BoardKind::MotorControl, 204);
-    for (int serial : {301, 302, 303, 304, 305})
-        b.boards.Plug(BoardKind::AdvancedServo, serial);
-    IniFile ini = IniFile::Parse(b.files.Files().at("/b/CONFIG.INI"));
-    ini.Write(s, "MOTOR_TRIM", "204");
-    ini.Write(s, "SERVO1_CPT_TRIM", "301");
-    ini.Write(s, "SERVO2_FO_TRIM", "302");
-    ini.Write(s, "SERVO3_RUDDER_TRIM", "303");
-    ini.Write(s, "SERVO4_SPEEDBRAKE", "304");
-    ini.Write(s, "MULTI_SERVOS", "305");
-    ini.Write("SPEEDBRAKE", "SPEEDBRAKE_INSTALLED", "1");
-    ini.Write("SPEEDBRAKE", "SPEEDBRAKE_DN", "100");
-    ini.Write("SPEEDBRAKE", "SPEEDBRAKE_ARM", "300");
-    ini.Write("SPEEDBRAKE", "SPEEDBRAKE_UP", "800");
-    ini.Write("SPEEDBRAKE", "SPEEDBRAKE_MAX_DEPLOY_TIME", "2000000000");
-    // A fresh controller on the richer quadrant.
-    b.form->FormClose();
-    b.form->FormDestroy();
-    b.files.Put("/b/CONFIG.INI", ini.Text());
-    b.form = std::make_unique<TForm1>(b.MakePorts("/b"));
-    b.host.Bind(b.form.get());
-    b.form->FormCreate();
-    b.host.RunFor(500);
-    b.panelBus.aircraft.set_trim_track_request(1);
-    b.form->Button7Click();   // deploy, never arriving
     int16_t trim = 0;
     int pos = 0;
-    for (auto _ : state) {
+
+    FullBusyBench()
+    {
+        const char* s = "PHIDGETS_SERIAL_NUMBERS";
+        // The trim wheel, speedbrake latch and indicator boards.
+        b.boards.Plug(BoardKind::MotorControl, 204);
+        for (int serial : {301, 302, 303, 304, 305})
+            b.boards.Plug(BoardKind::AdvancedServo, serial);
+        IniFile ini = IniFile::Parse(b.files.Files().at("/b/CONFIG.INI"));
+        ini.Write(s, "MOTOR_TRIM", "204");
+        ini.Write(s, "SERVO1_CPT_TRIM", "301");
+        ini.Write(s, "SERVO2_FO_TRIM", "302");
+        ini.Write(s, "SERVO3_RUDDER_TRIM", "303");
+        ini.Write(s, "SERVO4_SPEEDBRAKE", "304");
+        ini.Write(s, "MULTI_SERVOS", "305");
+        ini.Write("SPEEDBRAKE", "SPEEDBRAKE_INSTALLED", "1");
+        ini.Write("SPEEDBRAKE", "SPEEDBRAKE_DN", "100");
+        ini.Write("SPEEDBRAKE", "SPEEDBRAKE_ARM", "300");
+        ini.Write("SPEEDBRAKE", "SPEEDBRAKE_UP", "800");
+        ini.Write("SPEEDBRAKE", "SPEEDBRAKE_MAX_DEPLOY_TIME", "2000000000");
+        // A fresh controller on the richer quadrant.
+        b.form->FormClose();
+        b.form->FormDestroy();
+        b.files.Put("/b/CONFIG.INI", ini.Text());
+        b.form = std::make_unique<TForm1>(b.MakePorts("/b"));
+        b.host.Bind(b.form.get());
+        b.form->FormCreate();
+        b.host.RunFor(500);
+        b.panelBus.aircraft.set_trim_track_request(1);
+        b.form->Button7Click();   // deploy, never arriving
+    }
+    void Tick()
+    {
         pos = (pos + 1) % 400;
         for (int n = 1; n <= 4; ++n)
             b.form->TrackBar(n).Position = n <= 2 ? 100 + pos : 900 - pos;
@@ -211,13 +216,65 @@ void BM_FullBusyTick(benchmark::State& state)
         b.panelBus.simulator.set_stab_trim_value(trim);
         b.panelBus.simulator.set_rudder_trim_value(int16_t(trim - 8000));
         b.form->mainTimer();
+        // The boards' command records are the rig's, not the controller's:
+        // kept short so that they cost the same all run long.
+        if (b.boards.Find(204)->commands.size() > 100000)
+            b.ClearRecords();
     }
+};
+
+// Arg 0: the Charts window closed; 1: open and recording every tick.
+void BM_FullBusyTick(benchmark::State& state)
+{
+    FullBusyBench f;
+    if (state.range(0) == 1)
+        f.b.form->OpenCharts();
+    for (auto _ : state)
+        f.Tick();
     // Proof that the drives were at work.
-    state.counters["trim_cmds"] = double(b.boards.Find(204)->commands.size());
-    state.counters["latch_cmds"] = double(b.boards.Find(304)->commands.size());
-    state.counters["cpt_cmds"] = double(b.boards.Find(301)->commands.size());
+    f.b.ClearRecords();
+    f.Tick();
+    state.counters["trim_cmds"] = double(f.b.boards.Find(204)->commands.size());
+    state.counters["latch_cmds"] = double(f.b.boards.Find(304)->commands.size());
+    state.counters["cpt_cmds"] = double(f.b.boards.Find(301)->commands.size());
+    if (const ChartsPanel* charts = f.b.form->Charts())
+        state.counters["chart_samples"] = double(charts->Recorder().Size());
 }
-BENCHMARK(BM_FullBusyTick);
+BENCHMARK(BM_FullBusyTick)->ArgName("charts")->Arg(0)->Arg(1);
+
+// What recording for the Charts window adds to the full busy tick: the
+// same controller alternates blocks of ticks with the window closed and
+// open, so that both figures come from the same run, cache and clock
+// state. The counters give the nanoseconds per tick of each, and the
+// difference.
+void BM_ChartsRecordingCost(benchmark::State& state)
+{
+    FullBusyBench f;
+    using Clock = std::chrono::steady_clock;
+    constexpr int kBlock = 2000;
+    double offNs = 0, onNs = 0;
+    long blocks = 0;
+    for (auto _ : state) {
+        f.b.form->CloseCharts();
+        auto t0 = Clock::now();
+        for (int i = 0; i < kBlock; ++i)
+            f.Tick();
+        auto t1 = Clock::now();
+        f.b.form->OpenCharts();
+        auto t1b = Clock::now();
+        for (int i = 0; i < kBlock; ++i)
+            f.Tick();
+        auto t2 = Clock::now();
+        offNs += double(std::chrono::duration_cast<std::chrono::nanoseconds>(t1 - t0).count());
+        onNs += double(std::chrono::duration_cast<std::chrono::nanoseconds>(t2 - t1b).count());
+        ++blocks;
+    }
+    const double ticks = double(blocks) * kBlock;
+    state.counters["closed_ns"] = offNs / ticks;
+    state.counters["open_ns"] = onNs / ticks;
+    state.counters["difference_ns"] = (onNs - offNs) / ticks;
+}
+BENCHMARK(BM_ChartsRecordingCost)->Iterations(20)->Unit(benchmark::kMillisecond);
 
 long ResidentKb()
 {

@@ -254,10 +254,11 @@ void Legend(ChartPicture& p, int& x, int& y, int right, const std::string& capti
         y += kTextRow;
     }
     const int mid = y + kChartTextHeight / 2;
+    // Drawn as fills, so that every line of the picture is in the plot.
     if (box)
         p.fills.push_back({{x, mid - 4, 12, 8}, color});
     else
-        p.lines.push_back({color, 2, false, {{x, mid}, {x + 12, mid}}});
+        p.fills.push_back({{x, mid - 1, 12, 3}, color});
     p.texts.push_back({x + 16, y, caption, kTextColor, TextAlign::Left});
     x += w;
 }

@@ -26,7 +26,8 @@ bool Holds(const std::string& text, const std::string& part)
 TEST(MenuLayout, EveryActionHasOneItemWithAnIdOfItsOwnThatLeadsBackToIt)
 {
     const MenuAction actions[] = {MenuAction::LightTheme, MenuAction::DarkTheme, MenuAction::About,
-                                  MenuAction::OpenSettingsFolder, MenuAction::FirstStart, MenuAction::Boards};
+                                  MenuAction::OpenSettingsFolder, MenuAction::FirstStart, MenuAction::Boards,
+                                  MenuAction::Charts};
     std::set<std::string> names;
     std::set<int> ids;
     std::size_t items = 0;

@@ -389,7 +389,8 @@ TEST(WindowBinding, EveryControlWithAModelFindsTheControllersOwn)
             case ControlKind::Toggle:
             case ControlKind::Wheel:
             case ControlKind::Dial:
-            case ControlKind::List: ADD_FAILURE() << "a kind of the Quadrant and Boards windows only"; break;
+            case ControlKind::List:
+            case ControlKind::Chart: ADD_FAILURE() << "a kind of the Quadrant, Boards and Charts windows only"; break;
             }
         }
     }
