@@ -14,6 +14,7 @@
 #include "app/WindowBinding.h"
 #include "app/WindowLayout.h"
 #include "ui/win32/Win32BoardsWindow.h"
+#include "ui/win32/Win32ChartsWindow.h"
 #include "ui/win32/Win32Dpi.h"
 #include "ui/win32/Win32FormRenderer.h"
 #include "ui/win32/Win32Text.h"
@@ -136,10 +137,10 @@ bool Win32MainWindow::Supports(MenuAction action)
     case MenuAction::OpenSettingsFolder:
     case MenuAction::FirstStart:
     case MenuAction::Boards:
+    case MenuAction::Charts:
         return true;
     case MenuAction::LightTheme:
     case MenuAction::DarkTheme:
-    case MenuAction::Charts:
         break;
     }
     return false;
@@ -174,9 +175,11 @@ void Win32MainWindow::Do(MenuAction action)
     case MenuAction::Boards:
         OpenBoards();
         return;
+    case MenuAction::Charts:
+        OpenCharts();
+        return;
     case MenuAction::LightTheme:
     case MenuAction::DarkTheme:
-    case MenuAction::Charts:
         return;
     }
 }
@@ -202,6 +205,33 @@ void Win32MainWindow::OpenBoards()
     SetForegroundWindow(boards_->Handle());
 }
 
+void Win32MainWindow::OpenCharts()
+{
+    if (!charts_) {
+        charts_ = std::make_unique<Win32ChartsWindow>(form_.OpenCharts(), instance_, [this] {
+            // Closed by the user.
+            CloseCharts();
+            Refresh();
+        });
+        if (!charts_->Create(main_.hwnd)) {
+            CloseCharts();
+            form_.Log("The Charts window cannot be opened");
+            Refresh();
+            return;
+        }
+    }
+    charts_->Show(SW_SHOW);
+    SetForegroundWindow(charts_->Handle());
+}
+
+void Win32MainWindow::CloseCharts()
+{
+    if (!charts_ && !form_.Charts())
+        return;
+    charts_.reset();
+    form_.CloseCharts();
+}
+
 void Win32MainWindow::OpenSettingsFolder()
 {
     // The folder of the CONFIG.INI in use: the demo's in the virtual
@@ -216,7 +246,9 @@ void Win32MainWindow::OpenSettingsFolder()
 Win32MainWindow::~Win32MainWindow()
 {
     // Destroying the main window destroys the dialogs it owns; the
-    // controller is not asked (that is Close's part).
+    // controller is not asked (that is Close's part). The Charts window
+    // lets its model go with it: nothing records for a window that is gone.
+    CloseCharts();
     if (main_.hwnd)
         DestroyWindow(main_.hwnd);
     for (auto& d : dialogs_)
@@ -614,6 +646,7 @@ bool Win32MainWindow::Close()
     }
     form_.FormClose();
     KillTimer(main_.hwnd, kRefreshTimer);
+    CloseCharts();
     for (auto& d : dialogs_)
         if (d->hwnd) {
             ShowWindow(d->hwnd, SW_HIDE);

@@ -13,6 +13,7 @@ namespace zrk {
 class CalibrationDialog;
 class TForm1;
 class Win32BoardsWindow;
+class Win32ChartsWindow;
 class Win32FormRenderer;
 enum class MenuAction;
 
@@ -54,6 +55,8 @@ public:
     HWND Dialog(std::string_view formName) const;
     // The Boards window while it is open; null otherwise.
     Win32BoardsWindow* Boards() const { return boards_.get(); }
+    // The Charts window while it is open; null otherwise.
+    Win32ChartsWindow* Charts() const { return charts_.get(); }
     // The renderer of form "Form1" .. "Form5"; null for another name.
     Win32FormRenderer* Renderer(std::string_view formName) const;
 
@@ -102,6 +105,9 @@ private:
     void Do(MenuAction action);
     void OpenSettingsFolder();
     void OpenBoards();
+    void OpenCharts();
+    // The Charts window goes, then its model (which stops the recording).
+    void CloseCharts();
     void SyncTitle(FormWindow& fw, const std::string& caption);
     void SyncDialog(FormWindow& fw);
     void CloseDialog(FormWindow& fw);
@@ -121,6 +127,7 @@ private:
     std::vector<std::unique_ptr<FormWindow>> dialogs_;
     Win32Shell shell_;
     std::unique_ptr<Win32BoardsWindow> boards_;
+    std::unique_ptr<Win32ChartsWindow> charts_;
     bool refreshing_ = false;
     bool closing_ = false;
     bool layingOut_ = false;
