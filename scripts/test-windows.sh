@@ -189,6 +189,13 @@ if [ "$bits" = auto ]; then
   probe=$("$root/scripts/probe-32bit.sh" "$dir")
   can32=$(sed -n 1p <<<"$probe")
   why=$(sed -n 2p <<<"$probe")
+  # The kernel may run 32-bit code while 32-bit wine could not be
+  # installed (scripts/deps.sh goes on without it when the mirror's i386
+  # packages are out of step).
+  if [ "$can32" != none ] && ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
+    can32=none
+    why="32-bit wine (wine32:i386) is not installed"
+  fi
   if [ "$can32" = emulated ] && [ "${ZRK_WIN32_EMULATE:-0}" = 1 ]; then
     echo "32-bit code runs here only under emulation ($why); ZRK_WIN32_EMULATE=1: running the 32-bit tests anyway (slow)"
     can32=native
@@ -206,7 +213,7 @@ fi
 
 # No 32-bit code here: the shipped program and its package are built (and
 # checked as files), and the tests run on a 64-bit build.
-echo "32-bit programs cannot run on this host ($why): building the 32-bit program and its package without running them, and the Windows tests as a 64-bit build"
+echo "32-bit programs cannot run here ($why): building the 32-bit program and its package without running them, and the Windows tests as a 64-bit build"
 configure_and_build 32 "$dir" zrk-tq
 package "$dir" no
 stop_prefix
@@ -220,6 +227,6 @@ run_tests "$dir64" "$log"
 list() { sed -n "s/^ *[0-9]*\/[0-9]* Test *#[0-9]*: \([^ ]*\) \.*\** *$1 .*/\1/p" "$log" | paste -sd, - | sed 's/,/, /g'; }
 passed=$(list Passed)
 skipped=$(list Skipped)
-note="NOTE: 32-bit Windows tests not run: 32-bit code cannot run on this host ($why); ran as 64-bit under wine64 instead: $passed${skipped:+ (skipped themselves: $skipped)}; the 32-bit zrk-tq.exe and its package were built, not run"
+note="NOTE: 32-bit Windows tests not run: 32-bit programs cannot run here ($why); ran as 64-bit under wine64 instead: $passed${skipped:+ (skipped themselves: $skipped)}; the 32-bit zrk-tq.exe and its package were built, not run"
 echo "$note"
 if [ -n "${ZRK_WIN_NOTE:-}" ]; then echo "$note" >"$ZRK_WIN_NOTE"; fi
