@@ -5,6 +5,8 @@
 // the Quadrant window) must each lie within the work area, show every
 // control or let it be scrolled to, overlap only where one is owned by the
 // other and so stands in front of it, and give every static its whole text.
+// The Charts window, opened from the Tools menu over the main window, must
+// fit the same way.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -17,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/MenuLayout.h"
 #include "app/TestHost.h"
 #include "app/WindowLayout.h"
 #include "app/VirtualDialogs.h"
@@ -24,6 +27,7 @@
 #include "app/demo/DemoCockpit.h"
 #include "bridge/VirtualBridgeSocket.h"
 #include "config/MemoryFileSystem.h"
+#include "ui/win32/Win32ChartsWindow.h"
 #include "ui/win32/Win32Dpi.h"
 #include "ui/win32/Win32MainWindow.h"
 #include "ui/win32/Win32QuadrantWindow.h"
@@ -291,6 +295,29 @@ TEST_F(Win32DesktopFitTest, EveryWindowFitsTheWorkAreaWithEveryControlReachableA
             ASSERT_FALSE(IsWindowVisible(main->Dialog(dialog)));
         }
     }
+}
+
+TEST_F(Win32DesktopFitTest, TheChartsWindowFromTheToolsMenuFitsTheWorkAreaInFrontOfTheMainWindow)
+{
+    MONITORINFO screen{};
+    screen.cbSize = sizeof(screen);
+    ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(main->Handle(), MONITOR_DEFAULTTOPRIMARY), &screen));
+    SendMessageW(main->Handle(), WM_COMMAND, MAKEWPARAM(MenuCommandId("tools_charts"), 0), 0);
+    Win32ChartsWindow* charts = main->Charts();
+    ASSERT_NE(charts, nullptr);
+    host.RunFor(1000);
+    charts->Refresh();
+    const HWND w = charts->Handle();
+    ASSERT_TRUE(IsWindowVisible(w));
+    EXPECT_EQ(charts->Dpi(), expectedDpi);
+    // Centred over the main window and owned by it: in front of it by
+    // design, wherever they overlap.
+    EXPECT_EQ(GetWindow(w, GW_OWNER), main->Handle());
+    RECT frame{};
+    GetWindowRect(w, &frame);
+    EXPECT_TRUE(Within(frame, screen.rcWork)) << "window at " << Text(frame) << ", work area " << Text(screen.rcWork);
+    ExpectEveryControlReachable(w);
+    ExpectEveryStaticShowsItsText(w);
 }
 
 } // namespace
