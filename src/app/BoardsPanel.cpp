@@ -152,17 +152,7 @@ void BoardsPanel::Rematch()
 
 void BoardsPanel::Set(const std::string& control, BoardsControlState state)
 {
-    auto it = states_.find(control);
-    if (it == states_.end()) {
-        states_.emplace(control, std::move(state));
-        ++changes_;
-        return;
-    }
-    BoardsControlState& s = it->second;
-    if (s.text != state.text || s.value != state.value || s.enabled != state.enabled || s.lines != state.lines) {
-        s = std::move(state);
-        ++changes_;
-    }
+    states_.Set(control, std::move(state));
 }
 
 const RoleMatch* BoardsPanel::SelectedRole() const
@@ -253,9 +243,7 @@ void BoardsPanel::Refresh()
 
 const BoardsControlState& BoardsPanel::State(std::string_view control) const
 {
-    static const BoardsControlState none{};
-    const auto it = states_.find(control);
-    return it == states_.end() ? none : it->second;
+    return states_.Get(control);
 }
 
 bool BoardsPanel::Select(std::string_view list, int index)
@@ -273,7 +261,7 @@ bool BoardsPanel::Select(std::string_view list, int index)
 bool BoardsPanel::Press(std::string_view button)
 {
     const BoardsControlState& s = State(button);
-    if (!states_.count(button) || !s.enabled)
+    if (!states_.Has(button) || !s.enabled)
         return false;
     if (button == kAssign)
         Assign(SelectedBoard());

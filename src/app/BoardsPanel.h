@@ -67,7 +67,7 @@ public:
     void Tick(uint32_t nowMs);
 
     const BoardsControlState& State(std::string_view control) const;
-    uint64_t Changes() const { return changes_; }
+    uint64_t Changes() const { return states_.Changes(); }
 
     // The user's actions: a line chosen in a list (-1: none), a button
     // pressed. False for a name of no such control or a button that
@@ -114,8 +114,7 @@ private:
     int selectedRole_ = -1, selectedBoard_ = -1;
     std::string status_;
     int watch_ = 0;
-    std::map<std::string, BoardsControlState, std::less<>> states_;
-    uint64_t changes_ = 0;
+    ControlStates<BoardsControlState> states_;
 
     // Identify: the control opened for it and what it shows.
     int identifySerial_ = 0;

@@ -13,8 +13,6 @@ constexpr int kWidth = 880;
 constexpr int kChartHeight = 148, kChartStep = 152;
 constexpr int kChartsTop = kMargin + kRowHeight + 8;
 
-const ChartsControlState kNoState{};
-
 std::string SpanCaption(uint32_t ms)
 {
     return ms % 60000 == 0 ? std::to_string(ms / 60000) + " min" : std::to_string(ms / 1000) + " s";
@@ -74,17 +72,12 @@ void ChartsPanel::Build()
 
 void ChartsPanel::Set(const std::string& control, ChartsControlState state)
 {
-    auto it = states_.find(control);
-    if (it != states_.end() && it->second == state)
-        return;
-    states_[control] = std::move(state);
-    ++changes_;
+    states_.Set(control, std::move(state));
 }
 
 const ChartsControlState& ChartsPanel::State(std::string_view control) const
 {
-    auto it = states_.find(control);
-    return it == states_.end() ? kNoState : it->second;
+    return states_.Get(control);
 }
 
 void ChartsPanel::Status(const std::string& text)
@@ -104,13 +97,13 @@ void ChartsPanel::Refresh()
     if (marksMoved) {
         limits_ = limits;
         charts_ = ChartDesigns(limits_);
-        ++changes_;
+        states_.Touch();
     }
     const uint32_t latest = recorder_.Empty() ? 0 : recorder_.Latest().ms;
     if (recorder_.Size() != seenSize_ || latest != seenLatest_) {
         seenSize_ = recorder_.Size();
         seenLatest_ = latest;
-        ++changes_;
+        states_.Touch();
     }
     Set("Pause", {paused_ ? "Resume" : "Pause", paused_, true});
     for (uint32_t span : Spans())
@@ -155,7 +148,7 @@ bool ChartsPanel::SetOn(std::string_view control, bool on)
         if (control == SpanControl(span)) {
             if (on)
                 spanMs_ = span;
-            ++changes_;
+            states_.Touch();
             Refresh();
             return true;
         }

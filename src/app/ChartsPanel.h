@@ -1,12 +1,12 @@
 #pragma once
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/Charts.h"
+#include "app/ControlStates.h"
 #include "app/PngImage.h"
 #include "app/WindowLayout.h"
 
@@ -63,7 +63,7 @@ public:
     // Takes up the settings' marks and the samples recorded since the last
     // refresh; counts a change when anything shown moved.
     void Refresh();
-    uint64_t Changes() const { return changes_; }
+    uint64_t Changes() const { return states_.Changes(); }
 
     const ChartsControlState& State(std::string_view control) const;
     // The picture of a chart control at that size in pixels; empty for a
@@ -102,11 +102,10 @@ private:
     ChartRecorder recorder_;
     ChartLimits limits_;
     std::vector<ChartDesign> charts_;
-    std::map<std::string, ChartsControlState, std::less<>> states_;
+    ControlStates<ChartsControlState> states_;
     std::function<RgbImage()> capture_;
     uint32_t spanMs_ = 30000;
     bool paused_ = false;
-    uint64_t changes_ = 0;
     // What the last refresh saw, to tell a change.
     std::size_t seenSize_ = 0;
     uint32_t seenLatest_ = 0;

@@ -307,18 +307,7 @@ void QuadrantPanel::Build()
 
 void QuadrantPanel::Set(const std::string& control, QuadrantControlState state)
 {
-    auto it = states_.find(control);
-    if (it == states_.end()) {
-        states_.emplace(control, std::move(state));
-        ++changes_;
-        return;
-    }
-    QuadrantControlState& s = it->second;
-    if (s.text != state.text || s.value != state.value || s.on != state.on || s.enabled != state.enabled ||
-        s.color != state.color || s.lines != state.lines) {
-        s = std::move(state);
-        ++changes_;
-    }
+    states_.Set(control, std::move(state));
 }
 
 double QuadrantPanel::LeverAmps(const std::string& lever) const
@@ -354,8 +343,7 @@ void QuadrantPanel::Refresh()
         case W::Hand: s.color = quadrant_.Held(bind.part) ? kLampHandColor : kLampOffColor; break;
         case W::Hold: {
             // Released elsewhere (a restart): the toggle follows.
-            const auto it = states_.find(control);
-            s.on = it != states_.end() && it->second.on && quadrant_.Held(bind.part);
+            s.on = states_.Get(control).on && quadrant_.Held(bind.part);
             break;
         }
         case W::Dial:
@@ -400,9 +388,7 @@ void QuadrantPanel::Refresh()
 
 const QuadrantControlState& QuadrantPanel::State(std::string_view control) const
 {
-    static const QuadrantControlState none{};
-    const auto it = states_.find(control);
-    return it == states_.end() ? none : it->second;
+    return states_.Get(control);
 }
 
 const QuadrantPanel::Binding* QuadrantPanel::Bound(std::string_view control) const

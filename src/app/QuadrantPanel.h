@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/ControlStates.h"
 #include "app/WindowLayout.h"
 
 namespace zrk {
@@ -68,6 +69,7 @@ struct QuadrantControlState {
     bool enabled = true;
     int color = 0;
     std::vector<std::string> lines;
+    bool operator==(const QuadrantControlState&) const = default;
 };
 
 // The "Quadrant" window of the virtual cockpit, as a toolkit-free model:
@@ -98,7 +100,7 @@ public:
     const QuadrantControlState& State(std::string_view control) const;
     // Counts the refreshes that changed any state, so that a renderer can
     // skip redrawing when nothing moved.
-    uint64_t Changes() const { return changes_; }
+    uint64_t Changes() const { return states_.Changes(); }
 
     // The user's actions, by control name. Each refreshes the states and
     // returns false for a name of no such control.
@@ -158,8 +160,7 @@ private:
     QuadrantHooks hooks_;
     FormDesign design_;
     std::map<std::string, Binding, std::less<>> bindings_;
-    std::map<std::string, QuadrantControlState, std::less<>> states_;
-    uint64_t changes_ = 0;
+    ControlStates<QuadrantControlState> states_;
 };
 
 } // namespace zrk
