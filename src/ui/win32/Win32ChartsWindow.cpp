@@ -17,7 +17,10 @@ namespace zrk {
 namespace {
 
 constexpr UINT_PTR kRefreshTimer = 1;
-constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+// Clipping its children: a resize or scroll repaints the window's face
+// around the charts, never over them.
+constexpr DWORD kStyle =
+    WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_CLIPCHILDREN;
 
 COLORREF Color(int bgr)
 {
