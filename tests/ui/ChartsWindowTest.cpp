@@ -179,6 +179,14 @@ TEST_F(ChartsWindowTest, AChartPaintsOnlyAfterAChange)
     Settle();
     for (std::size_t i = 0; i < 4; ++i)
         EXPECT_EQ(charts->Charts()[i]->Paints(), paints[i] + 1) << kCharts[i];
+
+    // The window's own timer refreshes it every kRefreshMs: another cycle
+    // is drawn without being asked, and only once.
+    rig.host.RunFor(100);
+    QTest::qWait(ChartsPanel::kRefreshMs * 4);
+    Settle();
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(charts->Charts()[i]->Paints(), paints[i] + 2) << kCharts[i];
 }
 
 TEST_F(ChartsWindowTest, PauseStopsTheRecordingAndResumeGoesOn)
