@@ -183,8 +183,16 @@ IniFile TForm1::OpenConfig()
     return IniFile::Parse(DefaultConfigText());
 }
 
+void TForm1::Announce(const std::string& action)
+{
+    if (ports_.tap)
+        ports_.tap->UserAction(action);
+}
+
 void TForm1::FormCreate()
 {
+    if (ports_.tap)
+        ports_.tap->Lifecycle(ISessionTap::Life::Create);
     // 1. Caption and colours.
     Caption = kCaption;
     aircraft_type.Color = kFormColor;
@@ -312,6 +320,8 @@ void TForm1::LogCalibrationReminders()
 
 void TForm1::OnTimer(TimerId id)
 {
+    if (ports_.tap)
+        ports_.tap->TimerEvent(id);
     switch (id) {
     case TimerId::Timer1: Timer1Timer(); break;
     case TimerId::Main:
@@ -456,6 +466,8 @@ bool TForm1::Save_Config()
 
 bool TForm1::FormCloseQuery()
 {
+    if (ports_.tap)
+        ports_.tap->Lifecycle(ISessionTap::Life::CloseQuery);
     if (!ConfigChanged)
         return true;
     return Save_Config();
@@ -485,6 +497,8 @@ void TForm1::ReleaseHardware()
 
 void TForm1::FormClose()
 {
+    if (ports_.tap)
+        ports_.tap->Lifecycle(ISessionTap::Life::Close);
     ReleaseHardware();
 }
 
@@ -492,6 +506,8 @@ void TForm1::FormDestroy()
 {
     if (destroyed_)
         return;
+    if (ports_.tap)
+        ports_.tap->Lifecycle(ISessionTap::Life::Destroy);
     destroyed_ = true;
     Send_Server_Message("ZRK_TQ_CONNECTED=0");
     ReleaseHardware();

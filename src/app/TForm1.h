@@ -11,6 +11,7 @@
 #include "ports/Dialogs.h"
 #include "ports/EventLoop.h"
 #include "ports/ProcessEnv.h"
+#include "ports/SessionTap.h"
 #include "app/WindowModel.h"
 #include "boards/Board.h"
 #include "boards/Roster.h"
@@ -50,6 +51,9 @@ struct Ports {
     IPanelBus& panelBus;
     IIpcTransport& simulator;   // the simulator's interface module
     uint16_t bridgePort = 698;   // tests may use another; the program always 698
+    // Told of the timers, the user's actions and the steps of the
+    // controller's life while a session is recorded; none otherwise.
+    ISessionTap* tap = nullptr;
 };
 
 inline constexpr const char* kVersion = "2.07";
@@ -353,6 +357,8 @@ private:
     };
     CycleValues cycle_{};
     void ClearCycleValues();
+    // Tells the session tap, where there is one, of a user's action.
+    void Announce(const std::string& action);
     // Problems met before the log is started, logged right after it.
     std::vector<std::string> startupWarnings_;
 };

@@ -33,6 +33,7 @@ std::optional<int> ButtonNumber(std::string_view name)
 
 bool TForm1::Click(const std::string& control)
 {
+    Announce("click " + control);
     // A dialog's button: "Form4.Button8". A hidden dialog has no buttons to
     // press.
     if (const std::size_t dot = control.find('.'); dot != std::string::npos) {
@@ -72,6 +73,7 @@ bool TForm1::Click(const std::string& control)
 
 bool TForm1::SetTrackBar(int n, int position)
 {
+    Announce("trackbar " + std::to_string(n) + " " + std::to_string(position));
     if (n < 1 || n > 12 || !TrackBar(n).Visible)
         return false;
     TrackBarModel& bar = TrackBar(n);
@@ -101,6 +103,7 @@ bool TForm1::SetTrackBar(int n, int position)
 
 bool TForm1::SetUpDown(const std::string& name, int position)
 {
+    Announce("updown " + name + " " + std::to_string(position));
     static const std::pair<const char*, Handler> kClick[] = {
         {"UpDown1", &TForm1::UpDown1Click}, {"UpDown2", &TForm1::UpDown2Click},
         {"UpDown5", &TForm1::UpDown5Click}, {"UpDown6", &TForm1::UpDown6Click},
@@ -118,6 +121,7 @@ bool TForm1::SetUpDown(const std::string& name, int position)
 
 bool TForm1::SetEdit(const std::string& name, const std::string& text)
 {
+    Announce("edit " + name + " " + text);
     EditModel* edit = name == "p_pid_p" ? &p_pid_p : name == "p_pid_i" ? &p_pid_i : name == "p_pid_d" ? &p_pid_d
                                                                                                      : nullptr;
     if (!edit)
@@ -138,6 +142,7 @@ bool TForm1::SetEdit(const std::string& name, const std::string& text)
 
 bool TForm1::SetCheck(const std::string& name, bool checked)
 {
+    Announce("check " + name + (checked ? " 1" : " 0"));
     if (name != "manual_override")
         return false;
     // Its state is saved with the settings, so a change is offered for
@@ -151,6 +156,7 @@ bool TForm1::SetCheck(const std::string& name, bool checked)
 
 bool TForm1::SelectRadio(const std::string& group, int index)
 {
+    Announce("radio " + group + " " + std::to_string(index));
     RadioGroupModel* radio = group == "mode" ? &mode : group == "aircraft_type" ? &aircraft_type : nullptr;
     if (!radio || index < 0 || index >= int(radio->Items.size()))
         return false;

@@ -1,6 +1,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,7 +30,9 @@ struct DemoRig {
     std::unique_ptr<TForm1> form;
     uint64_t start = 0;
 
-    DemoRig()
+    // `wrap` may stand between the controller and the cockpit's ports (a
+    // session recorder).
+    explicit DemoRig(std::function<Ports(const Ports&)> wrap = {})
     {
         process.bridgeRunning = true;
         socket.recordSent = false;
@@ -39,7 +42,8 @@ struct DemoRig {
         };
         std::string error;
         EXPECT_TRUE(DemoCockpit::PrepareFolder(files, kFolder, error)) << error;
-        form = std::make_unique<TForm1>(cockpit.MakePorts(host, host, process, dialogs, files, kFolder, socket, 698));
+        const Ports ports = cockpit.MakePorts(host, host, process, dialogs, files, kFolder, socket, 698);
+        form = std::make_unique<TForm1>(wrap ? wrap(ports) : ports);
         host.Bind(form.get());
         form->FormCreate();
         EXPECT_EQ(cockpit.Wire(*form), "");
