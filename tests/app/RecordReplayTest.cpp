@@ -11,6 +11,7 @@
 
 #include "app/record/SessionRecorder.h"
 #include "app/record/SessionReplay.h"
+#include "app/Scenario.h"
 #include "app/record/Tape.h"
 #include "support/DemoRig.h"
 
@@ -187,6 +188,35 @@ TEST(RecordReplay, TheFileStaysWithinItsLimitAndAFullDiskStopsOnlyTheRecording)
     const double before = full.rig->Lever("throttle1");
     full.rig->RunTo(40);
     EXPECT_GT(full.rig->Lever("throttle1"), before + 300);
+}
+
+TEST(RecordReplay, ARecordingBecomesAScenarioThatRunsThePluggedBoardsAndTheBridgesRecords)
+{
+    RecordedDemo demo;
+    demo.rig->RunTo(40);   // past the take-off's TOGA
+    demo.rig->form->Click("Button7");
+    demo.rig->host.RunFor(500);
+    std::string error;
+    const std::string scenario = RecordingToScenario(demo.Finish(), error);
+    ASSERT_EQ(error, "") << error;
+    EXPECT_EQ(scenario.rfind("# From a recording", 0), 0u);
+    EXPECT_NE(scenario.find("@config\n[AIRCRAFT]\nTYPE=747\n"), std::string::npos) << scenario.substr(0, 400);
+    EXPECT_NE(scenario.find(" plug kit 11001"), std::string::npos);
+    EXPECT_NE(scenario.find(" plug motor 12002"), std::string::npos);
+    EXPECT_NE(scenario.find(" sensor 11001 "), std::string::npos);
+    EXPECT_NE(scenario.find(" click Button7\n"), std::string::npos);
+    EXPECT_NE(scenario.find(" aircraft u8 "), std::string::npos);
+
+    ScenarioRunner runner;
+    std::vector<std::string> trace;
+    EXPECT_EQ(runner.Run(scenario, [&](const std::string& l) { trace.push_back(l); }), "");
+    bool connected = false;
+    for (const std::string& l : trace)
+        connected |= l.find("bridge ZRK_TQ_CONNECTED=1") != std::string::npos;
+    EXPECT_TRUE(connected);
+
+    EXPECT_EQ(RecordingToScenario("not one", error), "");
+    EXPECT_EQ(error, "not a recording of this program (it does not start as one)");
 }
 
 TEST(Tape, DiffsRoundTripAndRefuseWhatReachesBeyondTheData)
