@@ -15,4 +15,5 @@ targets=(
   "record_stream_fuzz record_stream.dict 4096"
   "ini_roundtrip_fuzz ini.dict 4096"
   "reply_block_fuzz reply_block.dict 2048"
+  "recording_read_fuzz recording.dict 4096"
 )
