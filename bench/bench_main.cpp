@@ -9,6 +9,7 @@
 
 #include "app/ChartsPanel.h"
 #include "app/Scenario.h"
+#include "app/record/SessionRecorder.h"
 #include "app/VirtualWorld.h"
 #include "app/demo/DemoCockpit.h"
 #include "bridge/UpdateRecord.h"
@@ -427,6 +428,62 @@ void BM_DemoSoakDay(benchmark::State& state)
     }
 }
 BENCHMARK(BM_DemoSoakDay)->Unit(benchmark::kSecond)->Iterations(1);
+
+// An hour of the virtual cockpit with the session recorder between the
+// controller and its ports (arg 1, 2) or without it (arg 0): the wall time
+// per main cycle, and for a recording its size after the hour and per
+// cycle. Arg 0 and 1: the flight repeats all hour long, levers, trim and
+// speedbrake always moving (a busy hour). Arg 2: the flight paused at the
+// gate (a quiet hour: the controller running, nothing moving).
+void BM_DemoHourRecorded(benchmark::State& state)
+{
+    const bool record = state.range(0) >= 1;
+    const bool quiet = state.range(0) == 2;
+    uint64_t cycles = 0, bytes = 0;
+    double seconds = 0;
+    for (auto _ : state) {
+        TestHost host;
+        VirtualProcessEnv process;
+        process.bridgeRunning = true;
+        VirtualDialogs dialogs;
+        MemoryFileSystem files;
+        VirtualBridgeSocket socket{host, VirtualBridgeSocket::Answer::Accept};
+        socket.recordSent = false;
+        DemoCockpit cockpit(host, host);
+        socket.onSent = [&cockpit](const uint8_t* data, std::size_t size) {
+            if (size == kRecordSize)
+                cockpit.BridgeReceived(RecordText(data));
+        };
+        std::string error;
+        DemoCockpit::PrepareFolder(files, "/demo", error);
+        MemoryRecordingSink sink;
+        const Ports ports = cockpit.MakePorts(host, host, process, dialogs, files, "/demo", socket, 698);
+        std::unique_ptr<SessionRecorder> recorder;
+        if (record)
+            recorder = std::make_unique<SessionRecorder>(ports, sink);
+        TForm1 form(recorder ? recorder->RecordingPorts() : ports);
+        host.Bind(&form);
+        form.FormCreate();
+        cockpit.Wire(form);
+        cockpit.Flight().SetPaused(quiet);
+        host.SetPeriodicStep(VirtualQuadrant::kStepMs, [&cockpit](uint64_t ms) { cockpit.Step(ms); });
+        const auto t0 = std::chrono::steady_clock::now();
+        host.RunFor(3600ull * 1000);
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        form.FormClose();
+        form.FormDestroy();
+        if (recorder)
+            recorder->Flush();
+        cycles += 36000;
+        bytes = sink.bytes.size();
+    }
+    state.counters["us_per_cycle"] = seconds * 1e6 / double(cycles);
+    if (record) {
+        state.counters["file_MB_per_hour"] = double(bytes) / (1 << 20);
+        state.counters["bytes_per_cycle"] = double(bytes) / 36000.0;
+    }
+}
+BENCHMARK(BM_DemoHourRecorded)->ArgName("record")->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kSecond)->Iterations(1);
 
 } // namespace
 

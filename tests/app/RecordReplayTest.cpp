@@ -95,7 +95,7 @@ TEST(RecordReplay, AChangedOutputIsReportedAtItsTime)
     demo.rig->host.RunFor(60 * 1000);
     std::vector<TapeEntry> entries = Entries(demo.Finish());
 
-    // The 500th velocity command is changed, as if the build had changed.
+    // The 200th change of a velocity is changed, as if the build had changed.
     uint32_t tick = 0, start = 0;
     int seen = 0;
     for (TapeEntry& e : entries) {
@@ -104,12 +104,12 @@ TEST(RecordReplay, AChangedOutputIsReportedAtItsTime)
         if (e.kind == TapeEntry::Kind::Dispatch)
             tick = e.tick;
         if (e.kind == TapeEntry::Kind::Output && e.code == TapeCode::kBoardCommand && e.bytes == "velocity"
-            && ++seen == 500) {
+            && ++seen == 200) {
             e.number += 1;
             break;
         }
     }
-    ASSERT_EQ(seen, 500);
+    ASSERT_EQ(seen, 200);
     ReplayOptions options;
     options.check = true;
     const ReplayReport report = ReplaySession(Rewrite(entries), options);
@@ -217,6 +217,16 @@ TEST(RecordReplay, ARecordingBecomesAScenarioThatRunsThePluggedBoardsAndTheBridg
 
     EXPECT_EQ(RecordingToScenario("not one", error), "");
     EXPECT_EQ(error, "not a recording of this program (it does not start as one)");
+}
+
+TEST(RecordReplay, AQuietHourOfTheVirtualCockpitStaysUnderTwoMegabytes)
+{
+    RecordedDemo demo;
+    demo.rig->cockpit.Flight().SetPaused(true);
+    demo.rig->host.RunFor(3600ull * 1000);
+    const std::string file = demo.Finish();
+    EXPECT_LT(file.size(), 2u << 20);
+    EXPECT_EQ(TapeReader::Validate(file), "");
 }
 
 TEST(Tape, DiffsRoundTripAndRefuseWhatReachesBeyondTheData)

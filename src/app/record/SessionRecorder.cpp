@@ -1,6 +1,7 @@
 #include "app/record/SessionRecorder.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "boards/BoardManager.h"
 
@@ -190,14 +191,17 @@ protected:
         } catch (const BoardError&) {
             e.threw = true;
             r_.Add(e);
+            r_.RepeatedCommand(object_, what, index, std::numeric_limits<double>::quiet_NaN());
             throw;
         }
-        r_.Add(e);
+        if (!r_.RepeatedCommand(object_, what, index, value))
+            r_.Add(e);
     }
     double Read(uint8_t code, int index, const std::function<double()>& f)
     {
         const double v = Guarded(r_, Entry(K::Read, code, object_, index), f);
-        r_.Add(WithNumber(Entry(K::Read, code, object_, index), v));
+        if (!r_.RepeatedRead(code, object_, index, v))
+            r_.Add(WithNumber(Entry(K::Read, code, object_, index), v));
         return v;
     }
 
@@ -648,8 +652,33 @@ std::string SessionRecorder::FileName(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+bool SessionRecorder::RepeatedCommand(uint32_t object, std::string_view what, int index, double value)
+{
+    auto [it, added] = lastCommand_.try_emplace({object, what, index}, value);
+    if (added)
+        return false;
+    // Compared as bits: a NaN (after a failed command) never repeats.
+    const bool same = it->second == value;
+    it->second = value;
+    return same;
+}
+
+bool SessionRecorder::RepeatedRead(uint8_t code, uint32_t object, int index, double value)
+{
+    auto [it, added] = lastRead_.try_emplace({code, object, index}, value);
+    if (added)
+        return false;
+    const bool same = it->second == value;
+    it->second = value;
+    return same;
+}
+
 void SessionRecorder::StartChapter(bool sessionStart)
 {
+    // A chapter stands on its own: its first commands and readings are all
+    // written out.
+    lastCommand_.clear();
+    lastRead_.clear();
     chapterStart_ = segmentStart_ = Now();
     chapters_.emplace_back();
     TapeEntry start = WithNumber(Entry(K::Keyframe, TapeCode::kStart), sessionStart ? 1 : 0);

@@ -2,7 +2,10 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
+#include <string_view>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -97,6 +100,10 @@ public:
     std::string settingsText;
     std::string aircraft, simulator;
     uint32_t Now() const;
+    // A board command or reading that repeats the last one of its kind in
+    // this chapter is not written again: a replay takes the last one.
+    bool RepeatedCommand(uint32_t object, std::string_view what, int index, double value);
+    bool RepeatedRead(uint8_t code, uint32_t object, int index, double value);
 
 private:
     class Clock;
@@ -134,6 +141,8 @@ private:
     std::deque<std::string> chapters_;
     uint64_t fileBytes_ = 0;
     uint64_t entries_ = 0;
+    std::map<std::tuple<uint32_t, std::string_view, int>, double> lastCommand_;
+    std::map<std::tuple<uint8_t, uint32_t, int>, double> lastRead_;
     bool headerWritten_ = false;
     bool stopped_ = false;
 };

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <deque>
 #include <map>
 #include <memory>
@@ -123,7 +124,7 @@ private:
     using Key = std::tuple<uint8_t, uint32_t, int32_t>;
     static Key KeyOf(const TapeEntry& e);
     void Load();   // the entries of the event about to run, up to the next event
-    void Perform(const TapeEntry& e);
+    void Perform(const TapeEntry& e, bool startsChapter);
     void Action(const std::string& text);
     void Difference(const std::string& what);
 
@@ -132,8 +133,11 @@ private:
     TapeReader reader_;
     World* world_ = nullptr;
     TwinLibrary* board_ = nullptr;
-    // The last value of each board command shown in the trace.
-    std::map<std::tuple<uint32_t, std::string, int>, double> shown_;
+    // The last value of each board command shown in the trace, and made
+    // (a repeat is not in the recording; a new chapter starts afresh).
+    std::map<std::tuple<uint32_t, std::string, int>, double> shown_, made_;
+    // The next event opens a new chapter (a keyframe came before it).
+    bool nextStartsChapter_ = false;
     std::optional<TapeEntry> next_;   // the next event
     std::map<Key, std::deque<TapeEntry>> reads_;
     std::deque<TapeEntry> outputs_;
@@ -632,6 +636,19 @@ std::optional<TapeEntry> Player::Output(const TapeEntry& made)
         }
     }
     std::optional<TapeEntry> recorded;
+    if (made.code == TapeCode::kBoardCommand) {
+        const auto key = std::make_tuple(made.object, made.bytes, made.index);
+        const auto it = made_.find(key);
+        const bool repeat = it != made_.end() && it->second == made.number;
+        // A repeat the recording holds all the same: one that failed.
+        const bool failedRepeat = repeat && !outputs_.empty() && outputs_.front().threw
+                                  && SameOutput(outputs_.front(), made);
+        if (repeat && !failedRepeat)
+            return std::nullopt;
+        made_[key] = made.number;
+        if (!outputs_.empty() && outputs_.front().threw && SameOutput(outputs_.front(), made))
+            made_[key] = std::numeric_limits<double>::quiet_NaN();
+    }
     if (!outputs_.empty()) {
         recorded = std::move(outputs_.front());
         outputs_.pop_front();
@@ -659,12 +676,21 @@ void Player::Load()
 {
     TapeEntry e;
     next_.reset();
+    bool chapter = false;
     while (reader_.Next(e)) {
         switch (e.kind) {
-        case K::Dispatch: next_ = std::move(e); return;
+        case K::Dispatch:
+            next_ = std::move(e);
+            nextStartsChapter_ = chapter;
+            return;
         case K::Read: reads_[KeyOf(e)].push_back(std::move(e)); break;
         case K::Output: outputs_.push_back(std::move(e)); break;
-        case K::Keyframe: break;   // a later chapter's start: the replay goes on from where it is
+        case K::Keyframe:
+            // A later chapter's start: the replay goes on from where it is,
+            // and the recording's repeats start afresh after this event.
+            if (e.code == TapeCode::kStart)
+                chapter = true;
+            break;
         }
     }
 }
@@ -696,8 +722,10 @@ void Player::Action(const std::string& text)
         form_->SelectRadio(name, number(arg));
 }
 
-void Player::Perform(const TapeEntry& e)
+void Player::Perform(const TapeEntry& e, bool startsChapter)
 {
+    if (startsChapter)
+        made_.clear();
     clock.tick = e.tick;
     clock.slept = 0;
     ++report_.events;
@@ -751,9 +779,10 @@ bool Player::RunNested()
     if (!next_ || Failed())
         return false;
     const TapeEntry e = std::move(*next_);
+    const bool chapter = nextStartsChapter_;
     Load();
     ++depth_;
-    Perform(e);
+    Perform(e, chapter);
     --depth_;
     return true;
 }
@@ -818,8 +847,9 @@ ReplayReport Player::Run()
         if (options_.untilMs && uint32_t(next_->tick - startTick_) > *options_.untilMs)
             break;
         const TapeEntry d = std::move(*next_);
+        const bool chapter = nextStartsChapter_;
         Load();
-        Perform(d);
+        Perform(d, chapter);
         while (!loop.posted.empty()) {
             auto fn = std::move(loop.posted.front());
             loop.posted.pop_front();

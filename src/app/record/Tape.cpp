@@ -77,13 +77,16 @@ private:
 };
 
 // Flag bits of an entry.
-constexpr uint8_t kHasNumber = 1, kNumberIsDouble = 2, kHasBytes = 4, kThrew = 8, kHasTick = 16;
+constexpr uint8_t kHasNumber = 1, kNumberIsDouble = 2, kHasBytes = 4, kThrew = 8, kHasTick = 16, kNumberIsFloat = 32;
+// A board command's code in the file: this plus its word's place.
+constexpr uint8_t kCommandCodes = 100;
 
 bool DecodeEntry(Cursor& c, TapeEntry& e, uint32_t& lastTick)
 {
     uint8_t kind = 0, flags = 0;
     uint64_t object = 0, index = 0;
-    if (!c.Byte(kind) || kind < 1 || kind > 4 || !c.Byte(e.code) || !c.Byte(flags) || flags >= 32
+    if (!c.Byte(kind) || kind < 1 || kind > 4 || !c.Byte(e.code) || !c.Byte(flags) || flags >= 64
+        || (flags & kNumberIsDouble && flags & kNumberIsFloat)
         || !c.Var(object) || object > 0xFFFFFFFFu || !c.Var(index) || index > 0xFFFFFFFFu)
         return false;
     e.kind = TapeEntry::Kind(kind);
@@ -109,13 +112,20 @@ bool DecodeEntry(Cursor& c, TapeEntry& e, uint32_t& lastTick)
             if (!c.Bytes(8, raw))
                 return false;
             std::memcpy(&e.number, raw.data(), 8);
+        } else if (flags & kNumberIsFloat) {
+            std::string raw;
+            if (!c.Bytes(4, raw))
+                return false;
+            float f = 0;
+            std::memcpy(&f, raw.data(), 4);
+            e.number = double(f);
         } else {
             uint64_t v = 0;
             if (!c.Var(v))
                 return false;
             e.number = double(UnZigZag(v));
         }
-    } else if (flags & kNumberIsDouble) {
+    } else if (flags & (kNumberIsDouble | kNumberIsFloat)) {
         return false;
     }
     e.hasBytes = flags & kHasBytes;
@@ -125,10 +135,28 @@ bool DecodeEntry(Cursor& c, TapeEntry& e, uint32_t& lastTick)
         if (!c.Var(n) || n > kMaxSegmentBytes || !c.Bytes(std::size_t(n), e.bytes))
             return false;
     }
+    // A board command: its word from its code.
+    if (e.kind == TapeEntry::Kind::Output && e.code >= kCommandCodes) {
+        const std::size_t word = e.code - kCommandCodes;
+        if (word >= BoardCommandWords().size() || e.hasBytes)
+            return false;
+        e.code = TapeCode::kBoardCommand;
+        e.hasBytes = true;
+        e.bytes = BoardCommandWords()[word];
+    }
     return true;
 }
 
 } // namespace
+
+const std::vector<std::string>& BoardCommandWords()
+{
+    static const std::vector<std::string> words{"open",     "open_remote",  "close",        "ratiometric",
+                                                "trigger",  "output",       "velocity",     "acceleration",
+                                                "position", "engaged",      "position_min", "position_max",
+                                                "ramping",  "velocity_limit"};
+    return words;
+}
 
 std::string TapeDiff(std::string_view before, std::string_view after)
 {
@@ -142,7 +170,13 @@ std::string TapeDiff(std::string_view before, std::string_view after)
     }
     std::size_t i = 0, last = 0;
     const std::size_t n = after.size();
+    constexpr std::size_t kStride = 64;
     while (i < n) {
+        // Most of a record stays as it was: skip it a stride at a time.
+        if (i + kStride <= n && std::memcmp(before.data() + i, after.data() + i, kStride) == 0) {
+            i += kStride;
+            continue;
+        }
         if (before[i] == after[i]) {
             ++i;
             continue;
@@ -204,17 +238,31 @@ void EncodeEntry(const TapeEntry& e, uint32_t& lastTick, std::string& out)
                          || (e.kind == TapeEntry::Kind::Keyframe && e.code == TapeCode::kStart);
     const bool integral = e.hasNumber && std::isfinite(e.number) && e.number == std::trunc(e.number)
                           && std::fabs(e.number) < 9.0e15 && !(e.number == 0 && std::signbit(e.number));
+    // A number a float holds exactly takes four bytes.
+    const bool single = e.hasNumber && !integral && std::isfinite(e.number)
+                        && double(float(e.number)) == e.number;
+    // A board command's word goes into its code.
+    uint8_t code = e.code;
+    bool bytes = e.hasBytes;
+    if (e.kind == TapeEntry::Kind::Output && e.code == TapeCode::kBoardCommand) {
+        const auto& words = BoardCommandWords();
+        for (std::size_t w = 0; w < words.size(); ++w)
+            if (words[w] == e.bytes) {
+                code = uint8_t(kCommandCodes + w);
+                bytes = false;
+            }
+    }
     uint8_t flags = 0;
     if (e.hasNumber)
-        flags |= kHasNumber | (integral ? 0 : kNumberIsDouble);
-    if (e.hasBytes)
+        flags |= kHasNumber | (integral ? 0 : single ? kNumberIsFloat : kNumberIsDouble);
+    if (bytes)
         flags |= kHasBytes;
     if (e.threw)
         flags |= kThrew;
     if (hasTick)
         flags |= kHasTick;
     out += char(uint8_t(e.kind));
-    out += char(e.code);
+    out += char(code);
     out += char(flags);
     Varint(out, e.object);
     Varint(out, ZigZag(e.index));
@@ -226,13 +274,18 @@ void EncodeEntry(const TapeEntry& e, uint32_t& lastTick, std::string& out)
     if (e.hasNumber) {
         if (integral) {
             Varint(out, ZigZag(int64_t(e.number)));
+        } else if (single) {
+            const float f = float(e.number);
+            char raw[4];
+            std::memcpy(raw, &f, 4);
+            out.append(raw, 4);
         } else {
             char raw[8];
             std::memcpy(raw, &e.number, 8);
             out.append(raw, 8);
         }
     }
-    if (e.hasBytes) {
+    if (bytes) {
         Varint(out, e.bytes.size());
         out += e.bytes;
     }

@@ -83,7 +83,7 @@ inline constexpr uint8_t kFileRead = 43;      // number: FileRead status, bytes:
 inline constexpr uint8_t kFileExists = 44;    // number
 inline constexpr uint8_t kFileWrite = 45;     // bytes: the error, empty on success
 // Output
-inline constexpr uint8_t kBoardCommand = 60;  // object, index, number; `bytes` names the command
+inline constexpr uint8_t kBoardCommand = 60;  // object, index, number; `bytes` names the command (BoardCommandWords)
 inline constexpr uint8_t kBridgeSend = 61;    // bytes: what was sent, number: 1 when taken
 inline constexpr uint8_t kSimulatorWrite = 62;   // bytes: the block's changes before a send
 // Keyframe
@@ -93,6 +93,10 @@ inline constexpr uint8_t kBoard = 82;         // object, index: BoardKind, numbe
 inline constexpr uint8_t kRecord = 83;        // index: 0 aircraft, 1 simulator; bytes: changes from zeros
 inline constexpr uint8_t kContinue = 84;      // a segment that goes on with its chapter
 } // namespace TapeCode
+
+// The board commands a recording knows, by the word that names them in
+// an entry; the file stores the word's place in this list.
+const std::vector<std::string>& BoardCommandWords();
 
 // The changes from `before` to `after` (same size): runs of offset,
 // length and bytes. Empty when nothing changed.
