@@ -148,10 +148,22 @@ std::vector<ChartDesign> ChartDesigns(const ChartLimits& limits)
         if (std::isfinite(limits.overrideCurrent[std::size_t(n - 1)]))
             top = std::max(top, limits.overrideCurrent[std::size_t(n - 1)] * 1.5);
     cur.left = {"current (A)", 0, std::ceil(top * 2) / 2};
+    // Levers that share a threshold share its line: "override 1, 2".
+    for (int n = 1; n <= levers; ++n) {
+        const double at = limits.overrideCurrent[std::size_t(n - 1)];
+        bool shared = false;
+        for (ChartLevel& l : cur.levels)
+            if (l.value == at) {
+                l.caption += ", " + N(n);
+                l.color = kDark;
+                shared = true;
+            }
+        if (!shared)
+            cur.levels.push_back({"override " + N(n), at, false, kLeverColors[n - 1]});
+    }
     for (int n = 1; n <= levers; ++n) {
         const int color = kLeverColors[n - 1];
         cur.series.push_back({"Current " + N(n), ThrottleChannel(n, ThrottleValue::Current), false, color, false, 2});
-        cur.levels.push_back({"override " + N(n), limits.overrideCurrent[std::size_t(n - 1)], false, color});
         cur.bands.push_back({ChartBand::Kind::While, "hand on " + N(n), ThrottleChannel(n, ThrottleValue::Override),
                              0, 1, Light(color, 0.5)});
     }

@@ -366,6 +366,14 @@ TEST(ChartPicture, TheChartsMarkTheSettingsAndShowOnlyTheDrivenLevers)
     EXPECT_EQ(charts[0].series.size(), 6u);   // command, reading and motor of two levers
     EXPECT_EQ(charts[1].levels.size(), 2u);
     EXPECT_DOUBLE_EQ(charts[1].levels[1].value, 1.2);
+    // Equal thresholds share one captioned line.
+    ChartLimits same = l;
+    same.levers = 4;
+    same.overrideCurrent = {0.8, 0.5, 0.5, 0.8};
+    const std::vector<ChartLevel> levels = ChartDesigns(same)[1].levels;
+    ASSERT_EQ(levels.size(), 2u);
+    EXPECT_EQ(levels[0].caption, "override 1, 4");
+    EXPECT_EQ(levels[1].caption, "override 2, 3");
     EXPECT_GE(charts[1].left.max, 1.8);       // the highest threshold is well inside the axis
     EXPECT_EQ(charts[3].levels.size(), 3u);
     EXPECT_DOUBLE_EQ(charts[3].levels[1].value, 300);

@@ -315,7 +315,11 @@ TapeReader::TapeReader(std::string_view file) : file_(file)
         return;
     }
     const uint16_t version = uint16_t(uint8_t(file[8]) | uint8_t(file[9]) << 8);
-    if (version == 0 || version > kTapeVersion) {
+    if (version == 0) {
+        Fail("not a recording this program can read (recording format 0)");
+        return;
+    }
+    if (version > kTapeVersion) {
         Fail("made by a newer version of the program (recording format " + std::to_string(version)
              + "; this one reads format " + std::to_string(kTapeVersion) + ")");
         return;
