@@ -221,7 +221,13 @@ std::string TickText(double v, double step)
 {
     if (std::fabs(v) < step * 1e-6)
         v = 0;
-    return Number(v, step >= 1 ? "%.0f" : step >= 0.1 ? "%.1f" : "%.2f");
+    // As many decimals as the step has: 0.25 needs two, 0.5 one.
+    int decimals = 0;
+    for (double scaled = step; decimals < 4 && std::fabs(scaled - std::round(scaled)) > 1e-9; scaled *= 10)
+        ++decimals;
+    char format[8];
+    std::snprintf(format, sizeof format, "%%.%df", decimals);
+    return Number(v, format);
 }
 
 double NiceStep(double range, int divisions)

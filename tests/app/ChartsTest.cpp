@@ -351,6 +351,30 @@ TEST(ChartPicture, PeriodStripsCoverTheirCyclesAndEventsMarkTheirStart)
     EXPECT_EQ(events, 2);   // at 4 s and at 9 s; 5 s continues the first
 }
 
+TEST(ChartPicture, TickLabelsCarryTheDecimalsTheirStepNeeds)
+{
+    struct Case {
+        double max;
+        std::vector<std::string> labels;
+    };
+    const Case cases[] = {
+        {1, {"0.00", "0.25", "0.50", "0.75", "1.00"}},
+        {2, {"0.0", "0.5", "1.0", "1.5", "2.0"}},
+        {17, {"0", "5", "10", "15"}},
+        {1000, {"0", "250", "500", "750", "1000"}},
+    };
+    ChartRecorder r;
+    for (const Case& c : cases) {
+        ChartDesign d = OneSeries(ChartChannel::TrimWheel);
+        d.left = {"", 0, c.max};
+        std::vector<std::string> labels;
+        for (const ChartText& t : DrawChart(d, r, 10000, 600, 200).texts)
+            if (t.align == TextAlign::Right && t.x < 60)
+                labels.push_back(t.text);
+        EXPECT_EQ(labels, c.labels) << c.max;
+    }
+}
+
 TEST(ChartPicture, TheChartsMarkTheSettingsAndShowOnlyTheDrivenLevers)
 {
     ChartLimits l;
