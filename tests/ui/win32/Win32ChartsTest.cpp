@@ -236,13 +236,19 @@ TEST_F(Win32ChartsTest, PauseStopsTheRecordingAndTheSpanTogglesChooseOneSpan)
     Click("Pause");
     EXPECT_EQ(WindowTextUtf8(pause), "Resume");
     EXPECT_EQ(WindowTextUtf8(Item("Status")), "Paused");
+    // Paused, nothing shown moves: the charts are not painted again.
+    HWND chart = Item("Chart_throttles");
+    UpdateWindow(chart);
     const std::size_t kept = panel->Recorder().Size();
     Run(2000);
     EXPECT_EQ(panel->Recorder().Size(), kept);
+    EXPECT_FALSE(GetUpdateRect(chart, nullptr, FALSE));
     Click("Pause");
     EXPECT_EQ(WindowTextUtf8(pause), "Pause");
+    UpdateWindow(chart);
     Run(1000);
     EXPECT_GT(panel->Recorder().Size(), kept);
+    EXPECT_TRUE(GetUpdateRect(chart, nullptr, FALSE));
 
     // Pressing the span already chosen keeps it.
     for (const uint32_t span : {10000u, ChartRecorder::kLongestSpanMs, ChartRecorder::kLongestSpanMs, 30000u}) {
