@@ -30,7 +30,7 @@ std::string UsageText(const UsageFacts& facts)
 {
     std::string text =
         "Usage: zrk-tq [--demo] [--headless] [--virtual-boards] [--stats] [--theme light|dark] [--boards] [--help]\n"
-        "              [--version]\n"
+        "              [--version] [--record FILE [--record-limit MB]]\n"
         "\n"
         "Controller of the throttle quadrant and trim unit. Settings are read from\n"
         "CONFIG.INI beside the executable (written with defaults on the first start).\n";
@@ -53,10 +53,40 @@ std::string UsageText(const UsageFacts& facts)
     text += "  --boards          print the boards plugged in (serial, kind, name) and the\n"
             "                    role of CONFIG.INI each fills, or \"unassigned\", and every\n"
             "                    configured board that is missing or of the wrong kind; then end\n"
+            "  --record FILE     record the session into FILE for a developer to replay:\n"
+            "                    every event with its time, the boards' readings, the\n"
+            "                    bridge's records and data records, the simulator's\n"
+            "                    replies, the user's actions and CONFIG.INI; the file holds\n"
+            "                    no paths or host names beyond those CONFIG.INI holds\n"
+            "  --record-limit MB keep FILE below MB megabytes (default " +
+            std::to_string(RecordingOptions::kDefaultLimitBytes >> 20) +
+            ", at least 1) by\n"
+            "                    dropping its oldest two-minute parts\n"
             "  --help            show this text\n"
             "  --version         show the version\n";
     return text;
 }
+
+namespace {
+
+// A whole number of megabytes, digits only; nothing for other text or for
+// a size beyond any disk (a million megabytes).
+std::optional<uint64_t> ParseMegabytes(const std::string& text)
+{
+    if (text.empty() || text.size() > 7)
+        return std::nullopt;
+    uint64_t n = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        n = n * 10 + uint64_t(c - '0');
+    }
+    if (n > 1000000)
+        return std::nullopt;
+    return n;
+}
+
+} // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args, const std::string& usage)
 {
@@ -83,6 +113,17 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, const std::st
             c.options.theme = i + 1 < args.size() ? ParseThemeChoice(args[i + 1]) : std::nullopt;
             if (!c.options.theme)
                 return fail("--theme takes light or dark");
+            ++i;
+        } else if (a == "--record") {
+            // A value that looks like an option is a forgotten file name.
+            if (i + 1 >= args.size() || args[i + 1].empty() || args[i + 1][0] == '-')
+                return fail("--record takes the name of the file to record into");
+            c.options.recordFile = args[++i];
+        } else if (a == "--record-limit") {
+            const std::optional<uint64_t> mb = i + 1 < args.size() ? ParseMegabytes(args[i + 1]) : std::nullopt;
+            if (!mb || *mb << 20 < RecordingOptions::kMinLimitBytes)
+                return fail("--record-limit takes a whole number of megabytes, at least 1");
+            c.options.recordLimitBytes = *mb << 20;
             ++i;
         } else if (a == "--help" || a == "-h") {
             c.run = false;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/demo/CycleStats.h"
+#include "app/record/SessionRecorder.h"
 #include "ports/Dialogs.h"
 #include "ports/EventLoop.h"
 
@@ -30,6 +31,10 @@ struct ProgramOptions {
     // then end: no window, no controller.
     bool boards = false;
     std::optional<ThemeChoice> theme;
+    // --record FILE: the session recorded into this file (empty: none),
+    // kept below --record-limit megabytes.
+    std::string recordFile;
+    uint64_t recordLimitBytes = RecordingOptions::kDefaultLimitBytes;
 };
 
 // The command line read: either options to run with, or what to print and

@@ -39,6 +39,18 @@ ProgramOptions Opts(bool demo, bool headless, bool virtualBoards, bool stats,
     return o;
 }
 
+ProgramOptions Recording(std::string file, uint64_t limitBytes = RecordingOptions::kDefaultLimitBytes,
+                         bool headless = false)
+{
+    ProgramOptions o = Opts(false, headless, false, false);
+    o.recordFile = std::move(file);
+    o.recordLimitBytes = limitBytes;
+    return o;
+}
+
+const std::string kBadLimit = "zrk-tq: --record-limit takes a whole number of megabytes, at least 1\n\nUSAGE\n";
+const std::string kNoRecordFile = "zrk-tq: --record takes the name of the file to record into\n\nUSAGE\n";
+
 TEST(ProgramOptions, CommandLines)
 {
     const std::string version = std::string("zrk-tq ") + kVersion + "\n";
@@ -80,6 +92,31 @@ TEST(ProgramOptions, CommandLines)
         // A known option with a bad value still refuses to start.
         {"theme pink", {"/autostart", "--theme", "pink"}, false, 2, "",
          "zrk-tq: --theme takes light or dark\n\nUSAGE\n", Opts(false, false, false, false), {Ignored("/autostart")}},
+        // A recording, in any mode, with the limit in megabytes before or after.
+        {"record", {"--record", "fault.zrkrec", "--headless"}, true, 0, "", "",
+         Recording("fault.zrkrec", 32ull << 20, true)},
+        {"record with a limit", {"--record-limit", "8", "--record", "C:\\flights\\a b.zrkrec"}, true, 0, "", "",
+         Recording("C:\\flights\\a b.zrkrec", 8ull << 20)},
+        {"smallest limit", {"--record", "f", "--record-limit", "1"}, true, 0, "", "", Recording("f", 1ull << 20)},
+        {"leading zeros", {"--record", "f", "--record-limit", "0064"}, true, 0, "", "", Recording("f", 64ull << 20)},
+        {"largest limit", {"--record", "f", "--record-limit", "1000000"}, true, 0, "", "",
+         Recording("f", 1000000ull << 20)},
+        {"limit zero", {"--record", "f", "--record-limit", "0"}, false, 2, "", kBadLimit, Recording("f")},
+        {"limit with a unit", {"--record-limit", "12MB"}, false, 2, "", kBadLimit, Opts(false, false, false, false)},
+        {"limit negative", {"--record-limit", "-1"}, false, 2, "", kBadLimit, Opts(false, false, false, false)},
+        {"limit fraction", {"--record-limit", "1.5"}, false, 2, "", kBadLimit, Opts(false, false, false, false)},
+        {"limit beyond any disk", {"--record-limit", "1000001"}, false, 2, "", kBadLimit,
+         Opts(false, false, false, false)},
+        {"limit overflowing", {"--record-limit", "18446744073709551617"}, false, 2, "", kBadLimit,
+         Opts(false, false, false, false)},
+        {"limit empty", {"--record-limit", ""}, false, 2, "", kBadLimit, Opts(false, false, false, false)},
+        {"limit without value", {"--record-limit"}, false, 2, "", kBadLimit, Opts(false, false, false, false)},
+        {"record without file", {"--headless", "--record"}, false, 2, "", kNoRecordFile,
+         Opts(false, true, false, false)},
+        {"record file empty", {"--record", ""}, false, 2, "", kNoRecordFile, Opts(false, false, false, false)},
+        // The next option taken for a file name would record into "--demo".
+        {"record file forgotten", {"--record", "--demo"}, false, 2, "", kNoRecordFile,
+         Opts(false, false, false, false)},
     };
     for (const ParseCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -93,6 +130,8 @@ TEST(ProgramOptions, CommandLines)
         EXPECT_EQ(r.options.virtualBoards, c.options.virtualBoards);
         EXPECT_EQ(r.options.stats, c.options.stats);
         EXPECT_EQ(r.options.theme, c.options.theme);
+        EXPECT_EQ(r.options.recordFile, c.options.recordFile);
+        EXPECT_EQ(r.options.recordLimitBytes, c.options.recordLimitBytes);
         EXPECT_EQ(r.logLines, c.log);
     }
 }
@@ -122,8 +161,11 @@ TEST(ProgramOptions, UsageNamesThePlatformsLibraryAndStops)
     for (const std::string* text : {&posix, &windows}) {
         EXPECT_EQ(text->rfind("Usage: zrk-tq [--demo] [--headless]", 0), 0u);
         for (const char* option : {"--demo", "--headless", "--virtual-boards", "--stats", "--theme", "--help",
-                                   "--version"})
+                                   "--version", "--record FILE", "--record-limit MB"})
             EXPECT_NE(text->find("\n  " + std::string(option)), std::string::npos) << option;
+        // What a recording holds is said where it is offered, and its default size.
+        EXPECT_NE(text->find("no paths or host names beyond those CONFIG.INI holds"), std::string::npos);
+        EXPECT_NE(text->find("(default 32, at least 1)"), std::string::npos);
     }
 }
 
