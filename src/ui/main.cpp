@@ -24,6 +24,7 @@
 #include "boards/VirtualBoards.h"
 #include "platform/BoardsCommand.h"
 #include "platform/Platform.h"
+#include "platform/RecordingFile.h"
 #include "ui/BuiltInBridge.h"
 #include "ui/MainWindow.h"
 #include "ui/QtBridgeSocket.h"
@@ -161,6 +162,10 @@ int main(int argc, char** argv)
     // The cockpit brings its own bridge; no program is started or killed.
     zrk::VirtualProcessEnv demoProcess;
     demoProcess.bridgeRunning = true;
+    // --record: the file is created before anything starts.
+    zrk::ProgramRecording recording;
+    if (!recording.Open(commandLine.options.recordFile, commandLine.options.recordLimitBytes, *files))
+        return 1;
     if (!demo)
         zrk::EnsureBridgeRunning(*process, clock);
     // Stopped while waiting for the bridge: nothing is open yet, so there is
@@ -219,7 +224,8 @@ int main(int argc, char** argv)
         demo ? cockpit->MakePorts(clock, loop, demoProcess, dialogs, *files, demoFolder, socket, bridgePort)
              : zrk::Ports{clock,   loop, *process, dialogs, *files, *boards, zrk::ExecutableFolder(),
                           socket, *panelBus, *simulator};
-    zrk::TForm1 form(ports);
+    zrk::TForm1 form(recording.Wrap(ports));
+    recording.Attach(form, log);
     zrk::CycleStatsSink statsSink(form);
     loop.Bind(&statsSink);
     if (headless) {
@@ -295,6 +301,7 @@ int main(int argc, char** argv)
     demoStep.stop();
     quadrantWindow.reset();
     form.FormDestroy();
+    recording.Finish();
     if (stats)
         zrk::WriteStandardOutputLine(statsSink.stats.Report("Main cycle"));
     return rc;
