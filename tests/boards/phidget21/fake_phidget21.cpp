@@ -22,10 +22,13 @@
 // opened with or -, arguments), and count handles still alive and calls
 // on handles that are not (any such call is a fault of the caller).
 //
-// On Windows a test in another process can drive it too, when the process
-// that loads it has ZRK_FAKE_PHIDGET21_CONTROL set: a hidden top-level
-// window of class "ZrkFakePhidget21", titled with that variable's value,
-// takes text commands by WM_COPYDATA (see RunControlCommand).
+// A test in another process can drive it too, with text commands (see
+// RunControlCommand): on Windows, when the process that loads it has
+// ZRK_FAKE_PHIDGET21_CONTROL set, by WM_COPYDATA to a hidden top-level
+// window of class "ZrkFakePhidget21" titled with that variable's value; on
+// any system, when ZRK_FAKE_PHIDGET21_COMMANDS names a file, by lines the
+// test appends to that file.
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -1042,16 +1045,9 @@ FAKE_EXPORT int ZRK_PHIDGET_CALL FakePhidget21_Misuse()
     return s.misuse;
 }
 
-// ---- the control channel for tests in another process (Windows) ----
+// ---- the control channels for tests in another process ----
 
 namespace {
-
-#if defined(_WIN32)
-
-constexpr const char* kControlWindowClass = "ZrkFakePhidget21";
-constexpr const char* kControlVariable = "ZRK_FAKE_PHIDGET21_CONTROL";
-// A command is one short line; anything longer is refused unread.
-constexpr DWORD kMaxCommandBytes = 256;
 
 // Runs one command, then waits until its callbacks have been made, so that
 // the sender's next command sees their effects:
@@ -1097,6 +1093,40 @@ bool RunControlCommand(const std::string& text)
     return done;
 }
 
+// Runs each line appended to the file `path` names, as it comes: a line is
+// taken once its newline is there. The file is looked at every 20 ms, by a
+// thread of its own, to the end of the process.
+void StartCommandFile(const std::string& path)
+{
+    std::thread([path] {
+        long taken = 0;
+        std::string partial;
+        for (;;) {
+            if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+                if (std::fseek(f, taken, SEEK_SET) == 0) {
+                    char chunk[256];
+                    std::size_t n;
+                    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
+                        taken += long(n);
+                        partial.append(chunk, n);
+                    }
+                }
+                std::fclose(f);
+            }
+            for (std::size_t end; (end = partial.find('\n')) != std::string::npos; partial.erase(0, end + 1))
+                RunControlCommand(partial.substr(0, end));
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }).detach();
+}
+
+#if defined(_WIN32)
+
+constexpr const char* kControlWindowClass = "ZrkFakePhidget21";
+constexpr const char* kControlVariable = "ZRK_FAKE_PHIDGET21_CONTROL";
+// A command is one short line; anything longer is refused unread.
+constexpr DWORD kMaxCommandBytes = 256;
+
 LRESULT CALLBACK ControlWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
     if (message == WM_COPYDATA) {
@@ -1111,7 +1141,7 @@ LRESULT CALLBACK ControlWindowProc(HWND window, UINT message, WPARAM wparam, LPA
 }
 
 // Its window lives on a thread of its own, to the end of the process.
-void StartControlChannel()
+void StartControlWindow()
 {
     static std::once_flag once;
     std::call_once(once, [] {
@@ -1138,11 +1168,19 @@ void StartControlChannel()
     });
 }
 
-#else
-
-void StartControlChannel() {}
-
 #endif
+
+void StartControlChannel()
+{
+#if defined(_WIN32)
+    StartControlWindow();
+#endif
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (const char* path = std::getenv("ZRK_FAKE_PHIDGET21_COMMANDS"); path && *path)
+            StartCommandFile(path);
+    });
+}
 
 } // namespace
 
