@@ -191,9 +191,20 @@ std::vector<ChartDesign> ChartDesigns(const ChartLimits& limits)
     sb.right = ChartAxis{"motor %", -100, 100};
     sb.series.push_back({"Lever", ChartChannel::SpeedbrakeReading, false, kLeverColors[0], false, 2});
     sb.series.push_back({"Motor", ChartChannel::SpeedbrakeMotor, true, kGrey, false, 1});
-    sb.levels.push_back({"DN", double(limits.speedbrakeDown), false, kDark});
-    sb.levels.push_back({"ARM", double(limits.speedbrakeArm), false, kOrange});
-    sb.levels.push_back({"UP", double(limits.speedbrakeUp), false, kDark});
+    // Detents set to the same position (not calibrated yet) share a line.
+    for (const ChartLevel& l : {ChartLevel{"DN", double(limits.speedbrakeDown), false, kDark},
+                                ChartLevel{"ARM", double(limits.speedbrakeArm), false, kOrange},
+                                ChartLevel{"UP", double(limits.speedbrakeUp), false, kDark}}) {
+        bool shared = false;
+        for (ChartLevel& m : sb.levels)
+            if (m.value == l.value) {
+                m.caption += "/" + l.caption;
+                m.color = kDark;
+                shared = true;
+            }
+        if (!shared)
+            sb.levels.push_back(l);
+    }
     sb.bands.push_back({ChartBand::Kind::While, "deploy", ChartChannel::SpeedbrakeState, 0, 1,
                         Light(kLeverColors[2], 0.5)});
     sb.bands.push_back({ChartBand::Kind::While, "retract", ChartChannel::SpeedbrakeState, 0, -1, Light(kOrange, 0.5)});

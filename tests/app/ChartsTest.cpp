@@ -398,6 +398,10 @@ TEST(ChartPicture, TheChartsMarkTheSettingsAndShowOnlyTheDrivenLevers)
     ASSERT_EQ(levels.size(), 2u);
     EXPECT_EQ(levels[0].caption, "override 1, 4");
     EXPECT_EQ(levels[1].caption, "override 2, 3");
+    same.speedbrakeDown = same.speedbrakeArm = same.speedbrakeUp = 0;
+    const std::vector<ChartLevel> detents = ChartDesigns(same)[3].levels;
+    ASSERT_EQ(detents.size(), 1u);
+    EXPECT_EQ(detents[0].caption, "DN/ARM/UP");
     EXPECT_GE(charts[1].left.max, 1.8);       // the highest threshold is well inside the axis
     EXPECT_EQ(charts[3].levels.size(), 3u);
     EXPECT_DOUBLE_EQ(charts[3].levels[1].value, 300);
