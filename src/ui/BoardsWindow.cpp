@@ -23,7 +23,7 @@ QString Q(const std::string& s)
 } // namespace
 
 BoardsWindow::BoardsWindow(BoardsPanel& panel, std::function<void()> onClose, QWidget* parent)
-    : QWidget(parent), panel_(panel), onClose_(std::move(onClose))
+    : PanelWindow(std::move(onClose), kRefreshMs, parent), panel_(panel)
 {
     setWindowFlag(Qt::Window);
     const FormDesign& design = BoardsPanel::Design();
@@ -58,8 +58,6 @@ BoardsWindow::BoardsWindow(BoardsPanel& panel, std::function<void()> onClose, QW
     }
     scroll_->setWidget(content_);
     resize(sizeHint());
-    refresh_.setInterval(kRefreshMs);
-    connect(&refresh_, &QTimer::timeout, this, [this] { Refresh(); });
     Refresh();
 }
 
@@ -141,17 +139,11 @@ void BoardsWindow::Show(const Drawn& d)
     }
 }
 
-void BoardsWindow::Acted()
-{
-    shownChanges_ = ~uint64_t(0);
-    Refresh();
-}
+// The model is brought up to date by the controller's cycle.
+uint64_t BoardsWindow::LookAtModel() { return panel_.Changes(); }
 
-void BoardsWindow::Refresh()
+void BoardsWindow::Redraw()
 {
-    if (panel_.Changes() == shownChanges_)
-        return;
-    shownChanges_ = panel_.Changes();
     for (const Drawn& d : drawn_)
         Show(d);
 }
@@ -160,30 +152,6 @@ QWidget* BoardsWindow::Widget(std::string_view control) const
 {
     const auto it = byName_.find(control);
     return it == byName_.end() ? nullptr : it->second;
-}
-
-void BoardsWindow::showEvent(QShowEvent* event)
-{
-    QWidget::showEvent(event);
-    Acted();
-    refresh_.start();
-}
-
-void BoardsWindow::hideEvent(QHideEvent* event)
-{
-    refresh_.stop();
-    QWidget::hideEvent(event);
-}
-
-void BoardsWindow::closeEvent(QCloseEvent* event)
-{
-    QWidget::closeEvent(event);
-    if (closing_)
-        return;
-    closing_ = true;
-    // The owner lets the panel (and this window) go after the event.
-    if (onClose_)
-        QMetaObject::invokeMethod(this, onClose_, Qt::QueuedConnection);
 }
 
 } // namespace zrk

@@ -1,6 +1,8 @@
 #pragma once
 #include <QTimer>
 #include <QWidget>
+
+#include "ui/PanelWindow.h"
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -20,42 +22,33 @@ struct ControlDesign;
 // a small screen, the panel's states shown on every refresh, the user's
 // choices and buttons forwarded to the panel. It decides nothing itself.
 // Closing it by its frame is its Close button.
-class BoardsWindow : public QWidget {
+class BoardsWindow : public PanelWindow {
 public:
     // `onClose` runs when the user closes the window (its Close button or
     // its frame); the owner then lets the panel go.
     BoardsWindow(BoardsPanel& panel, std::function<void()> onClose, QWidget* parent = nullptr);
     ~BoardsWindow() override;
 
-    void Refresh();
     static constexpr int kRefreshMs = 100;
     // The widget drawn for a control; nullptr for none.
     QWidget* Widget(std::string_view control) const;
     QSize sizeHint() const override;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-
 private:
+    uint64_t LookAtModel() override;
+    void Redraw() override;
     struct Drawn {
         const ControlDesign* design;
         QWidget* widget;
     };
     QWidget* Make(const ControlDesign& c, QWidget* parent);
     void Show(const Drawn& d);
-    void Acted();
 
     BoardsPanel& panel_;
-    std::function<void()> onClose_;
     std::vector<Drawn> drawn_;
     std::map<std::string, QWidget*, std::less<>> byName_;
-    uint64_t shownChanges_ = ~uint64_t(0);
     QScrollArea* scroll_ = nullptr;
     QWidget* content_ = nullptr;
-    QTimer refresh_;
-    bool closing_ = false;
 };
 
 } // namespace zrk

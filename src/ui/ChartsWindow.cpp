@@ -133,7 +133,7 @@ void ChartView::paintEvent(QPaintEvent*)
 // ---------------------------------------------------------------- ChartsWindow
 
 ChartsWindow::ChartsWindow(ChartsPanel& panel, std::function<void()> onClose, QWidget* parent)
-    : QWidget(parent), panel_(panel), onClose_(std::move(onClose))
+    : PanelWindow(std::move(onClose), kRefreshMs, parent), panel_(panel)
 {
     setWindowFlag(Qt::Window);
     const FormDesign& design = panel_.Design();
@@ -170,8 +170,6 @@ ChartsWindow::ChartsWindow(ChartsPanel& panel, std::function<void()> onClose, QW
     resize(sizeHint());
 
     panel_.SetCapture([this] { return ToRgb(Capture()); });
-    refresh_.setInterval(kRefreshMs);
-    connect(&refresh_, &QTimer::timeout, this, [this] { Refresh(); });
     Refresh();
 }
 
@@ -260,20 +258,14 @@ void ChartsWindow::Show(const Drawn& d)
     }
 }
 
-void ChartsWindow::Acted()
+uint64_t ChartsWindow::LookAtModel()
 {
-    shownChanges_ = ~uint64_t(0);
-    Refresh();
+    panel_.Refresh();
+    return panel_.Changes();
 }
 
-void ChartsWindow::Refresh()
+void ChartsWindow::Redraw()
 {
-    if (closing_)
-        return;
-    panel_.Refresh();
-    if (panel_.Changes() == shownChanges_)
-        return;
-    shownChanges_ = panel_.Changes();
     for (const Drawn& d : drawn_)
         Show(d);
 }
@@ -302,31 +294,6 @@ QImage ChartsWindow::Capture() const
         y += c->height();
     }
     return image;
-}
-
-void ChartsWindow::showEvent(QShowEvent* event)
-{
-    QWidget::showEvent(event);
-    Acted();
-    refresh_.start();
-}
-
-void ChartsWindow::hideEvent(QHideEvent* event)
-{
-    refresh_.stop();
-    QWidget::hideEvent(event);
-}
-
-void ChartsWindow::closeEvent(QCloseEvent* event)
-{
-    QWidget::closeEvent(event);
-    if (closing_)
-        return;
-    closing_ = true;
-    refresh_.stop();
-    // The owner lets the panel (and this window) go after the event.
-    if (onClose_)
-        QMetaObject::invokeMethod(this, onClose_, Qt::QueuedConnection);
 }
 
 } // namespace zrk

@@ -1,4 +1,5 @@
 #pragma once
+#include "ui/PanelWindow.h"
 #include <QFont>
 #include <QImage>
 #include <QTimer>
@@ -60,7 +61,7 @@ private:
 //
 // The panel belongs to the owner, which lets it go once the window is
 // closed; the window never touches it again after its close.
-class ChartsWindow : public QWidget {
+class ChartsWindow : public PanelWindow {
 public:
     // `onClose` runs (queued) when the user closes the window by its
     // frame; the owner then lets the window and the panel go.
@@ -68,8 +69,6 @@ public:
     ~ChartsWindow() override;
 
     ChartsPanel& Panel() const { return panel_; }
-    // Refreshes the panel and, when it changed, every drawing.
-    void Refresh();
     static constexpr int kRefreshMs = 100;
     // The widget drawn for a control; nullptr for none.
     QWidget* Widget(std::string_view control) const;
@@ -80,30 +79,22 @@ public:
     QSize sizeHint() const override;
     QScrollArea* Canvas() const { return scroll_; }
 
-protected:
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-
 private:
+    uint64_t LookAtModel() override;
+    void Redraw() override;
     struct Drawn {
         const ControlDesign* design;
         QWidget* widget;
     };
     QWidget* Make(const ControlDesign& c, QWidget* parent);
     void Show(const Drawn& d);
-    void Acted();
 
     ChartsPanel& panel_;
-    std::function<void()> onClose_;
     std::vector<Drawn> drawn_;
     std::vector<ChartView*> charts_;
     std::map<std::string, QWidget*, std::less<>> byName_;
-    uint64_t shownChanges_ = ~uint64_t(0);
     QScrollArea* scroll_ = nullptr;
     QWidget* content_ = nullptr;
-    QTimer refresh_;
-    bool closing_ = false;
 };
 
 } // namespace zrk

@@ -14,6 +14,7 @@
 #include "app/WindowBinding.h"
 #include "app/WindowLayout.h"
 #include "ui/win32/Win32BoardsWindow.h"
+#include "ui/win32/Win32WindowKit.h"
 #include "ui/win32/Win32ChartsWindow.h"
 #include "ui/win32/Win32Dpi.h"
 #include "ui/win32/Win32FormRenderer.h"
@@ -29,38 +30,6 @@ constexpr UINT kRefreshMs = 100;
 constexpr DWORD kMainStyle = WS_OVERLAPPEDWINDOW;
 constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD kDialogExStyle = WS_EX_DLGMODALFRAME;
-
-bool RegisterFormClass(HINSTANCE instance, WNDPROC procedure)
-{
-    WNDCLASSEXW existing{};
-    existing.cbSize = sizeof(existing);
-    if (GetClassInfoExW(instance, kFormWindowClass, &existing))
-        return true;
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = procedure;
-    wc.hInstance = instance;
-    // The program's own icon when its resources carry one.
-    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-    if (!wc.hIcon)
-        wc.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
-    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kFormWindowClass;
-    return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-}
-
-// The work area of the screen the window is on (or the primary one).
-RECT WorkArea(HWND window)
-{
-    MONITORINFO info{};
-    info.cbSize = sizeof(info);
-    if (HMONITOR monitor = MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY); monitor && GetMonitorInfoW(monitor, &info))
-        return info.rcWork;
-    RECT work{0, 0, 1366, 728};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    return work;
-}
 
 // The place of a window of this size nearest to (x, y) that lies inside
 // `work`; a window larger than it keeps to its top-left corner.
@@ -262,14 +231,7 @@ HFONT Win32MainWindow::FontFor(int dpi)
 {
     if (auto it = fonts_.find(dpi); it != fonts_.end())
         return it->second;
-    // The system's message font, which it gives at its own DPI.
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof(metrics);
-    HFONT font = nullptr;
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
-        metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi, SystemDpi());
-        font = CreateFontIndirectW(&metrics.lfMessageFont);
-    }
+    HFONT font = MessageFontAt(dpi);
     if (!font)
         return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     fonts_.emplace(dpi, font);
@@ -307,7 +269,7 @@ bool Win32MainWindow::Create()
     icc.dwSize = sizeof(icc);
     icc.dwICC = ICC_STANDARD_CLASSES | ICC_BAR_CLASSES | ICC_UPDOWN_CLASS;
     InitCommonControlsEx(&icc);
-    if (!RegisterFormClass(instance_, &Win32MainWindow::WindowProc))
+    if (!RegisterProgramWindowClass(instance_, kFormWindowClass, &Win32MainWindow::WindowProc))
         return false;
 
     const FormDesign& layout = MainWindowLayout();
@@ -358,7 +320,7 @@ bool Win32MainWindow::CreateForm(FormWindow& fw, std::string_view formName, DWOR
     // lies inside that work area.
     RECT frame{0, 0, ScaleToDpi(design->width, dpi), ScaleToDpi(design->height, dpi)};
     AdjustFrameForDpi(frame, style, exStyle, dpi, menu != nullptr);
-    const RECT work = WorkArea(owner ? owner : hwnd);
+    const RECT work = WorkAreaOf(owner ? owner : hwnd);
     const int width = std::min<int>(frame.right - frame.left, work.right - work.left);
     const int height = std::min<int>(frame.bottom - frame.top, work.bottom - work.top);
     RECT now{};
@@ -405,42 +367,8 @@ void Win32MainWindow::LayoutForm(FormWindow& fw)
 
 void Win32MainWindow::ScrollForm(FormWindow& fw, int bar, int code)
 {
-    SCROLLINFO info{};
-    info.cbSize = sizeof(info);
-    info.fMask = SIF_ALL;
-    if (!GetScrollInfo(fw.hwnd, bar, &info))
+    if (!StepScrollBar(fw.hwnd, bar, code, fw.renderer->Scaled(20)))
         return;
-    const int kLine = fw.renderer->Scaled(20);
-    int pos = info.nPos;
-    switch (code) {
-    case SB_LINEUP:
-        pos -= kLine;
-        break;
-    case SB_LINEDOWN:
-        pos += kLine;
-        break;
-    case SB_PAGEUP:
-        pos -= int(info.nPage);
-        break;
-    case SB_PAGEDOWN:
-        pos += int(info.nPage);
-        break;
-    case SB_THUMBTRACK:
-    case SB_THUMBPOSITION:
-        pos = info.nTrackPos;
-        break;
-    case SB_TOP:
-        pos = info.nMin;
-        break;
-    case SB_BOTTOM:
-        pos = info.nMax;
-        break;
-    default:
-        return;
-    }
-    info.fMask = SIF_POS;
-    info.nPos = pos;
-    SetScrollInfo(fw.hwnd, bar, &info, TRUE);
     LayoutForm(fw);
     InvalidateRect(fw.hwnd, nullptr, TRUE);
 }
@@ -579,7 +507,7 @@ void Win32MainWindow::SyncDialog(FormWindow& fw)
         // place from the main window's corner; inside the work area of the
         // main window's screen either way.
         const FormDesign& design = fw.renderer->Design();
-        const RECT work = WorkArea(main_.hwnd);
+        const RECT work = WorkAreaOf(main_.hwnd);
         RECT frame{}, over{};
         GetWindowRect(fw.hwnd, &frame);
         GetWindowRect(main_.hwnd, &over);

@@ -298,27 +298,8 @@ void Win32QuadrantWindow::Layout()
 
 void Win32QuadrantWindow::Scroll(int bar, int code)
 {
-    SCROLLINFO info{};
-    info.cbSize = sizeof(info);
-    info.fMask = SIF_ALL;
-    if (!GetScrollInfo(hwnd_, bar, &info))
+    if (!StepScrollBar(hwnd_, bar, code, Scaled(20)))
         return;
-    const int line = Scaled(20);
-    int pos = info.nPos;
-    switch (code) {
-    case SB_LINEUP: pos -= line; break;
-    case SB_LINEDOWN: pos += line; break;
-    case SB_PAGEUP: pos -= int(info.nPage); break;
-    case SB_PAGEDOWN: pos += int(info.nPage); break;
-    case SB_THUMBTRACK:
-    case SB_THUMBPOSITION: pos = info.nTrackPos; break;
-    case SB_TOP: pos = info.nMin; break;
-    case SB_BOTTOM: pos = info.nMax; break;
-    default: return;
-    }
-    info.fMask = SIF_POS;
-    info.nPos = pos;
-    SetScrollInfo(hwnd_, bar, &info, TRUE);
     Layout();
     InvalidateRect(hwnd_, nullptr, TRUE);
 }

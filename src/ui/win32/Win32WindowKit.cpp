@@ -46,4 +46,29 @@ RECT WorkAreaOf(HWND window)
     return work;
 }
 
+bool StepScrollBar(HWND window, int bar, int code, int line)
+{
+    SCROLLINFO info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_ALL;
+    if (!GetScrollInfo(window, bar, &info))
+        return false;
+    int pos = info.nPos;
+    switch (code) {
+    case SB_LINEUP: pos -= line; break;
+    case SB_LINEDOWN: pos += line; break;
+    case SB_PAGEUP: pos -= int(info.nPage); break;
+    case SB_PAGEDOWN: pos += int(info.nPage); break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION: pos = info.nTrackPos; break;
+    case SB_TOP: pos = info.nMin; break;
+    case SB_BOTTOM: pos = info.nMax; break;
+    default: return false;
+    }
+    info.fMask = SIF_POS;
+    info.nPos = pos;
+    SetScrollInfo(window, bar, &info, TRUE);
+    return true;
+}
+
 } // namespace zrk
