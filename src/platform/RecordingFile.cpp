@@ -92,9 +92,7 @@ std::string RecordingFile::Append(const std::string& bytes)
 std::string RecordingFile::Replace(const std::string& bytes)
 {
     // Closed first: an open file cannot be renamed over on Windows.
-    if (file_)
-        std::fclose(file_);
-    file_ = nullptr;
+    Close();
     const std::string error = files_.WriteFileAtomic(path_, bytes);
     if (error.empty())
         length_ = bytes.size();
