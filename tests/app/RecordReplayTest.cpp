@@ -89,6 +89,22 @@ TEST(RecordReplay, TenMinutesOfTheVirtualCockpitReplayWithoutADifference)
     EXPECT_LT(early.events, report.events / 5);
 }
 
+TEST(RecordReplay, AFlushBetweenEventsLeavesAFileThatStillReplays)
+{
+    RecordedDemo demo;
+    for (int i = 0; i < 5; ++i) {
+        demo.rig->host.RunFor(1234);
+        demo.recorder->Flush();   // as the program does when it ends, then goes on writing
+        demo.rig->form->Log("after a flush");
+    }
+    ReplayOptions options;
+    options.check = true;
+    const ReplayReport report = ReplaySession(demo.Finish(), options);
+    EXPECT_EQ(report.error, "");
+    EXPECT_EQ(report.difference, "");
+    EXPECT_GT(report.events, 50u);
+}
+
 TEST(RecordReplay, AChangedOutputIsReportedAtItsTime)
 {
     RecordedDemo demo;

@@ -704,6 +704,11 @@ void SessionRecorder::Add(TapeEntry e)
 {
     if (stopped_)
         return;
+    // The first entry after a flush between events opens a segment that
+    // goes on with its chapter.
+    const bool opens = e.kind == K::Keyframe && (e.code == TapeCode::kStart || e.code == TapeCode::kContinue);
+    if (segment_.empty() && headerWritten_ && !opens)
+        EncodeEntry(Entry(K::Keyframe, TapeCode::kContinue), lastTick_, segment_);
     EncodeEntry(e, lastTick_, segment_);
     ++entries_;
 }
