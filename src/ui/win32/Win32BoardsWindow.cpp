@@ -281,21 +281,7 @@ void Win32BoardsWindow::CloseByUser()
 
 LRESULT CALLBACK Win32BoardsWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        auto* created = static_cast<Win32BoardsWindow*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
-        if (created)
-            created->hwnd_ = hwnd;
-    }
-    auto* self = reinterpret_cast<Win32BoardsWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (!self)
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        self->hwnd_ = nullptr;
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-    return self->HandleMessage(message, wParam, lParam);
+    return ObjectWindowProc(hwnd, message, wParam, lParam, &Win32BoardsWindow::hwnd_, &Win32BoardsWindow::HandleMessage);
 }
 
 LRESULT Win32BoardsWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)

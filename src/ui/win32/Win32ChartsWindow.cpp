@@ -550,21 +550,7 @@ LRESULT CALLBACK Win32ChartsWindow::ChartProc(HWND hwnd, UINT message, WPARAM wP
 
 LRESULT CALLBACK Win32ChartsWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        auto* created = static_cast<Win32ChartsWindow*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
-        if (created)
-            created->hwnd_ = hwnd;
-    }
-    auto* self = reinterpret_cast<Win32ChartsWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (!self)
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        self->hwnd_ = nullptr;
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-    return self->HandleMessage(message, wParam, lParam);
+    return ObjectWindowProc(hwnd, message, wParam, lParam, &Win32ChartsWindow::hwnd_, &Win32ChartsWindow::HandleMessage);
 }
 
 LRESULT Win32ChartsWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)

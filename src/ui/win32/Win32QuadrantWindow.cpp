@@ -583,22 +583,7 @@ void Win32QuadrantWindow::Draw(const DRAWITEMSTRUCT& item)
 
 LRESULT CALLBACK Win32QuadrantWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        auto* created = static_cast<Win32QuadrantWindow*>(create->lpCreateParams);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
-        if (created)
-            created->hwnd_ = hwnd;
-    }
-    auto* self = reinterpret_cast<Win32QuadrantWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (!self)
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        self->hwnd_ = nullptr;
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-    return self->HandleMessage(message, wParam, lParam);
+    return ObjectWindowProc(hwnd, message, wParam, lParam, &Win32QuadrantWindow::hwnd_, &Win32QuadrantWindow::HandleMessage);
 }
 
 LRESULT Win32QuadrantWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)

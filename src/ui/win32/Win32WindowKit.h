@@ -17,4 +17,29 @@ RECT WorkAreaOf(HWND window);
 // that moves nothing; the caller then lays its controls out again.
 bool StepScrollBar(HWND window, int bar, int code, int line);
 
+// The body of a window procedure whose windows each belong to one object
+// of T, given as CreateWindowEx's parameter: the object learns its window
+// (`handle`) when it is made and forgets it when it is gone, and gets every
+// message in between (`handler`).
+template <class T>
+LRESULT ObjectWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, HWND T::*handle,
+                         LRESULT (T::*handler)(UINT, WPARAM, LPARAM))
+{
+    if (message == WM_NCCREATE) {
+        auto* created = static_cast<T*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
+        if (created)
+            created->*handle = hwnd;
+    }
+    T* self = reinterpret_cast<T*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!self)
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        self->*handle = nullptr;
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    return (self->*handler)(message, wParam, lParam);
+}
+
 } // namespace zrk
