@@ -351,6 +351,31 @@ BENCHMARK(BM_ScenarioHour)->Unit(benchmark::kMillisecond)->Iterations(3);
 // hours), and the log lines after start-up other than the flight's own:
 // its phases and the latch servo's position, logged by the controller in
 // each cycle of a speedbrake deploy. Those are printed, the first ten.
+// The virtual cockpit's world, as the program's demo builds it: its
+// settings folder, a bridge that takes the controller's records, and the
+// cockpit behind the boards and the data library.
+struct DemoWorld {
+    TestHost host;
+    VirtualProcessEnv process;
+    VirtualDialogs dialogs;
+    MemoryFileSystem files;
+    VirtualBridgeSocket socket{host, VirtualBridgeSocket::Answer::Accept};
+    DemoCockpit cockpit{host, host};
+
+    DemoWorld()
+    {
+        process.bridgeRunning = true;
+        socket.recordSent = false;
+        socket.onSent = [this](const uint8_t* data, std::size_t size) {
+            if (size == kRecordSize)
+                cockpit.BridgeReceived(RecordText(data));
+        };
+        std::string error;
+        DemoCockpit::PrepareFolder(files, "/demo", error);
+    }
+    Ports MakePorts() { return cockpit.MakePorts(host, host, process, dialogs, files, "/demo", socket, 698); }
+};
+
 void BM_DemoSoakDay(benchmark::State& state)
 {
     // Counts the main cycles on the way to the controller.
@@ -366,21 +391,10 @@ void BM_DemoSoakDay(benchmark::State& state)
         uint64_t cycles = 0;
     };
     for (auto _ : state) {
-        TestHost host;
-        VirtualProcessEnv process;
-        process.bridgeRunning = true;
-        VirtualDialogs dialogs;
-        MemoryFileSystem files;
-        VirtualBridgeSocket socket{host, VirtualBridgeSocket::Answer::Accept};
-        socket.recordSent = false;
-        DemoCockpit cockpit(host, host);
-        socket.onSent = [&cockpit](const uint8_t* data, std::size_t size) {
-            if (size == kRecordSize)
-                cockpit.BridgeReceived(RecordText(data));
-        };
-        std::string error;
-        DemoCockpit::PrepareFolder(files, "/demo", error);
-        TForm1 form(cockpit.MakePorts(host, host, process, dialogs, files, "/demo", socket, 698));
+        DemoWorld w;
+        TestHost& host = w.host;
+        DemoCockpit& cockpit = w.cockpit;
+        TForm1 form(w.MakePorts());
         CountingSink sink(form);
         host.Bind(&sink);
         bool started = false;
@@ -442,22 +456,11 @@ void BM_DemoHourRecorded(benchmark::State& state)
     uint64_t cycles = 0, bytes = 0;
     double seconds = 0;
     for (auto _ : state) {
-        TestHost host;
-        VirtualProcessEnv process;
-        process.bridgeRunning = true;
-        VirtualDialogs dialogs;
-        MemoryFileSystem files;
-        VirtualBridgeSocket socket{host, VirtualBridgeSocket::Answer::Accept};
-        socket.recordSent = false;
-        DemoCockpit cockpit(host, host);
-        socket.onSent = [&cockpit](const uint8_t* data, std::size_t size) {
-            if (size == kRecordSize)
-                cockpit.BridgeReceived(RecordText(data));
-        };
-        std::string error;
-        DemoCockpit::PrepareFolder(files, "/demo", error);
+        DemoWorld w;
+        TestHost& host = w.host;
+        DemoCockpit& cockpit = w.cockpit;
         MemoryRecordingSink sink;
-        const Ports ports = cockpit.MakePorts(host, host, process, dialogs, files, "/demo", socket, 698);
+        const Ports ports = w.MakePorts();
         std::unique_ptr<SessionRecorder> recorder;
         if (record)
             recorder = std::make_unique<SessionRecorder>(ports, sink);
