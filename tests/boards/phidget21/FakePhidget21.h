@@ -96,8 +96,17 @@ public:
     // only those starting with `prefix`.
     std::vector<std::string> Calls(const std::string& prefix = {})
     {
-        std::string text(std::size_t(calls_(nullptr, 0)), '\0');
-        text.resize(std::size_t(calls_(text.data(), int(text.size()))) - 1);
+        // The library's own thread may log a call between asking the size
+        // and copying: the copy is made again until it fits.
+        std::string text;
+        for (;;) {
+            text.assign(std::size_t(calls_(nullptr, 0)), '\0');
+            const int needed = calls_(text.data(), int(text.size()));
+            if (std::size_t(needed) <= text.size()) {
+                text.resize(std::size_t(needed) - 1);
+                break;
+            }
+        }
         std::vector<std::string> lines;
         std::size_t start = 0;
         for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
