@@ -76,8 +76,13 @@ ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vect
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    started_ = CreateProcessA(program.string().c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                              nullptr, nullptr, &startup, &info) != 0;
+    // A program copied a moment ago can be refused for a moment (seen under
+    // wine on a loaded machine): a few more tries before giving up.
+    for (int attempt = 0; attempt < 20 && !started_; ++attempt) {
+        if (attempt > 0) Sleep(50);
+        started_ = CreateProcessA(program.string().c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                                  nullptr, nullptr, &startup, &info) != 0;
+    }
     if (!started_) return;
     CloseHandle(info.hThread);
     handle_ = info.hProcess;
