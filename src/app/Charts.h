@@ -159,6 +159,7 @@ struct ChartLimits {
     std::array<double, 4> overrideCurrent{};   // amperes, per lever
     double trimNullZone = 0;                   // stab units
     int speedbrakeDown = 0, speedbrakeArm = 0, speedbrakeUp = 0;   // raw
+    bool operator==(const ChartLimits&) const = default;
 };
 
 // The four charts: "Chart_throttles", "Chart_currents", "Chart_trim",

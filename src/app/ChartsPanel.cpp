@@ -89,12 +89,7 @@ void ChartsPanel::Status(const std::string& text)
 void ChartsPanel::Refresh()
 {
     const ChartLimits limits = hooks_.limits ? hooks_.limits() : ChartLimits{};
-    const bool marksMoved = charts_.empty() || limits.levers != limits_.levers
-                            || limits.overrideCurrent != limits_.overrideCurrent
-                            || limits.trimNullZone != limits_.trimNullZone
-                            || limits.speedbrakeDown != limits_.speedbrakeDown
-                            || limits.speedbrakeArm != limits_.speedbrakeArm || limits.speedbrakeUp != limits_.speedbrakeUp;
-    if (marksMoved) {
+    if (charts_.empty() || !(limits == limits_)) {
         limits_ = limits;
         charts_ = ChartDesigns(limits_);
         states_.Touch();

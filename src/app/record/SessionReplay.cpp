@@ -122,7 +122,10 @@ public:
 
 private:
     using Key = std::tuple<uint8_t, uint32_t, int32_t>;
-    static Key KeyOf(const TapeEntry& e);
+    static Key KeyOf(uint8_t code, uint32_t object, int32_t index);
+    static Key KeyOf(const TapeEntry& e) { return KeyOf(e.code, e.object, e.index); }
+    // Runs what the controller's adapters posted during the last event.
+    void RunPosted();
     void Load();   // the entries of the event about to run, up to the next event
     void Perform(const TapeEntry& e, bool startsChapter);
     void Action(const std::string& text);
@@ -143,7 +146,6 @@ private:
     std::deque<TapeEntry> outputs_;
     std::unique_ptr<TForm1> form_;
     uint32_t startTick_ = 0;
-    int depth_ = 0;
     bool comparing_ = true;
     ReplayReport report_;
     friend class ReplayClock;
@@ -348,9 +350,9 @@ private:
         T* raw = b.get();
         attach.push_back([raw] { raw->attachFn(); });
         detach.push_back([raw] { raw->detachFn(); });
+        sensor.resize(attach.size());
+        input.resize(attach.size());
         if constexpr (std::is_same_v<T, TwinKit>) {
-            sensor.resize(attach.size());
-            input.resize(attach.size());
             sensor.back() = [raw](int i, int v) {
                 if (raw->OnSensorChange)
                     raw->OnSensorChange(i, v);
@@ -359,9 +361,6 @@ private:
                 if (raw->OnInputChange)
                     raw->OnInputChange(i, v);
             };
-        } else {
-            sensor.resize(attach.size());
-            input.resize(attach.size());
         }
         return b;
     }
@@ -585,22 +584,27 @@ Player::Player(std::string_view file, const ReplayOptions& options) : options_(o
 {
 }
 
-Player::Key Player::KeyOf(const TapeEntry& e)
+Player::Key Player::KeyOf(uint8_t code, uint32_t object, int32_t index)
 {
     // Board readings are kept apart per board and index; any other reading
     // by its kind alone.
-    const bool perBoard = e.code >= TapeCode::kBoardVelocity && e.code <= TapeCode::kBoardMade
-                          && e.code != TapeCode::kSocketIsConnected;
-    return perBoard ? Key{e.code, e.object, e.index} : Key{e.code, 0, 0};
+    const bool perBoard = code >= TapeCode::kBoardVelocity && code <= TapeCode::kBoardMade
+                          && code != TapeCode::kSocketIsConnected;
+    return perBoard ? Key{code, object, index} : Key{code, 0, 0};
+}
+
+void Player::RunPosted()
+{
+    while (!loop.posted.empty()) {
+        auto fn = std::move(loop.posted.front());
+        loop.posted.pop_front();
+        fn();
+    }
 }
 
 std::optional<TapeEntry> Player::Take(uint8_t code, uint32_t object, int32_t index)
 {
-    TapeEntry probe;
-    probe.code = code;
-    probe.object = object;
-    probe.index = index;
-    const auto it = reads_.find(KeyOf(probe));
+    const auto it = reads_.find(KeyOf(code, object, index));
     if (it == reads_.end() || it->second.empty())
         return std::nullopt;
     TapeEntry e = std::move(it->second.front());
@@ -640,14 +644,12 @@ std::optional<TapeEntry> Player::Output(const TapeEntry& made)
         const auto key = std::make_tuple(made.object, made.bytes, made.index);
         const auto it = made_.find(key);
         const bool repeat = it != made_.end() && it->second == made.number;
-        // A repeat the recording holds all the same: one that failed.
-        const bool failedRepeat = repeat && !outputs_.empty() && outputs_.front().threw
-                                  && SameOutput(outputs_.front(), made);
-        if (repeat && !failedRepeat)
+        // The recording holds a command that failed, repeat or not; after
+        // it, the same value is written again.
+        const bool failed = !outputs_.empty() && outputs_.front().threw && SameOutput(outputs_.front(), made);
+        if (repeat && !failed)
             return std::nullopt;
-        made_[key] = made.number;
-        if (!outputs_.empty() && outputs_.front().threw && SameOutput(outputs_.front(), made))
-            made_[key] = std::numeric_limits<double>::quiet_NaN();
+        made_[key] = failed ? std::numeric_limits<double>::quiet_NaN() : made.number;
     }
     if (!outputs_.empty()) {
         recorded = std::move(outputs_.front());
@@ -781,9 +783,7 @@ bool Player::RunNested()
     const TapeEntry e = std::move(*next_);
     const bool chapter = nextStartsChapter_;
     Load();
-    ++depth_;
     Perform(e, chapter);
-    --depth_;
     return true;
 }
 
@@ -837,11 +837,7 @@ ReplayReport Player::Run()
         // kept event, on the settings and boards of that moment.
         comparing_ = false;
         form_->FormCreate();
-        while (!loop.posted.empty()) {
-            auto fn = std::move(loop.posted.front());
-            loop.posted.pop_front();
-            fn();
-        }
+        RunPosted();
     }
     while (next_ && !Failed() && !loop.terminated) {
         if (options_.untilMs && uint32_t(next_->tick - startTick_) > *options_.untilMs)
@@ -850,11 +846,7 @@ ReplayReport Player::Run()
         const bool chapter = nextStartsChapter_;
         Load();
         Perform(d, chapter);
-        while (!loop.posted.empty()) {
-            auto fn = std::move(loop.posted.front());
-            loop.posted.pop_front();
-            fn();
-        }
+        RunPosted();
         // What the recording made in that event and the replay did not.
         if (options_.check && comparing_ && !Failed() && !outputs_.empty())
             Difference("the recording made " + Describe(outputs_.front()) + ", the replay made nothing more in that event");
