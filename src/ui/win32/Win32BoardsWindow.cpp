@@ -145,20 +145,8 @@ void Win32BoardsWindow::Layout()
 {
     const FormDesign& design = BoardsPanel::Design();
     RECT client{};
-    for (int pass = 0; pass < 2; ++pass) {
-        GetClientRect(hwnd_, &client);
-        const std::pair<int, std::pair<int, int>> axes[] = {{SB_HORZ, {Scaled(design.width), int(client.right)}},
-                                                            {SB_VERT, {Scaled(design.height), int(client.bottom)}}};
-        for (const auto& [bar, sizes] : axes) {
-            SCROLLINFO info{};
-            info.cbSize = sizeof(info);
-            info.fMask = SIF_RANGE | SIF_PAGE;
-            info.nMax = sizes.first - 1;
-            info.nPage = UINT(std::max(0, sizes.second));
-            SetScrollInfo(hwnd_, bar, &info, TRUE);
-        }
-    }
-    const int ox = -GetScrollPos(hwnd_, SB_HORZ), oy = -GetScrollPos(hwnd_, SB_VERT);
+    const POINT origin = FitScrollBars(hwnd_, Scaled(design.width), Scaled(design.height), client);
+    const int ox = origin.x, oy = origin.y;
     for (const Drawn& d : drawn_) {
         const Bounds& b = d.design->bounds;
         int left = Scaled(b.left), top = Scaled(b.top), right = Scaled(b.Right()), bottom = Scaled(b.Bottom());

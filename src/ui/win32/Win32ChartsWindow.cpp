@@ -271,21 +271,8 @@ void Win32ChartsWindow::Layout()
     const FormDesign& design = panel_.Design();
     const int designWidth = Scaled(design.width), designHeight = Scaled(design.height);
     RECT client{};
-    // Twice: a scroll bar that appears takes room from the other axis.
-    for (int pass = 0; pass < 2; ++pass) {
-        GetClientRect(hwnd_, &client);
-        const std::pair<int, std::pair<int, int>> axes[] = {{SB_HORZ, {designWidth, int(client.right)}},
-                                                            {SB_VERT, {designHeight, int(client.bottom)}}};
-        for (const auto& [bar, sizes] : axes) {
-            SCROLLINFO info{};
-            info.cbSize = sizeof(info);
-            info.fMask = SIF_RANGE | SIF_PAGE;
-            info.nMax = sizes.first - 1;
-            info.nPage = UINT(std::max(0, sizes.second));
-            SetScrollInfo(hwnd_, bar, &info, TRUE);
-        }
-    }
-    const int ox = -GetScrollPos(hwnd_, SB_HORZ), oy = -GetScrollPos(hwnd_, SB_VERT);
+    const POINT origin = FitScrollBars(hwnd_, designWidth, designHeight, client);
+    const int ox = origin.x, oy = origin.y;
     // A window wider than its design widens what is anchored right (the
     // charts), keeping its margin to the right edge.
     const int extra = std::max(0, int(client.right) - designWidth);

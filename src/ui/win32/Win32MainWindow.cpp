@@ -338,29 +338,10 @@ void Win32MainWindow::LayoutForm(FormWindow& fw)
     if (!fw.hwnd || !fw.renderer || layingOut_)
         return;
     layingOut_ = true;
-    POINT origin{0, 0};
-    {
-        const FormDesign& design = fw.renderer->Design();
-        const int designWidth = fw.renderer->Scaled(design.width), designHeight = fw.renderer->Scaled(design.height);
-        // Twice: a scroll bar that appears takes room from the other axis.
-        for (int pass = 0; pass < 2; ++pass) {
-            RECT client{};
-            GetClientRect(fw.hwnd, &client);
-            const std::pair<int, std::pair<int, int>> axes[] = {{SB_HORZ, {designWidth, int(client.right)}},
-                                                                {SB_VERT, {designHeight, int(client.bottom)}}};
-            for (const auto& [bar, sizes] : axes) {
-                SCROLLINFO info{};
-                info.cbSize = sizeof(info);
-                info.fMask = SIF_RANGE | SIF_PAGE;
-                info.nMax = sizes.first - 1;
-                info.nPage = UINT(std::max(0, sizes.second));
-                SetScrollInfo(fw.hwnd, bar, &info, TRUE);
-            }
-        }
-        origin = {-GetScrollPos(fw.hwnd, SB_HORZ), -GetScrollPos(fw.hwnd, SB_VERT)};
-    }
+    const FormDesign& design = fw.renderer->Design();
     RECT client{};
-    GetClientRect(fw.hwnd, &client);
+    const POINT origin =
+        FitScrollBars(fw.hwnd, fw.renderer->Scaled(design.width), fw.renderer->Scaled(design.height), client);
     fw.renderer->Layout(client.right, client.bottom, origin);
     layingOut_ = false;
 }

@@ -1,5 +1,8 @@
 #include "ui/win32/Win32WindowKit.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "ui/win32/Win32Dpi.h"
 
 namespace zrk {
@@ -44,6 +47,26 @@ RECT WorkAreaOf(HWND window)
     RECT work{0, 0, 1366, 728};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     return work;
+}
+
+POINT FitScrollBars(HWND window, int contentWidth, int contentHeight, RECT& client)
+{
+    // Twice: a scroll bar that appears takes room from the other axis.
+    for (int pass = 0; pass < 2; ++pass) {
+        GetClientRect(window, &client);
+        const std::pair<int, std::pair<int, int>> axes[] = {{SB_HORZ, {contentWidth, int(client.right)}},
+                                                            {SB_VERT, {contentHeight, int(client.bottom)}}};
+        for (const auto& [bar, sizes] : axes) {
+            SCROLLINFO info{};
+            info.cbSize = sizeof(info);
+            info.fMask = SIF_RANGE | SIF_PAGE;
+            info.nMax = sizes.first - 1;
+            info.nPage = UINT(std::max(0, sizes.second));
+            SetScrollInfo(window, bar, &info, TRUE);
+        }
+    }
+    GetClientRect(window, &client);
+    return {-GetScrollPos(window, SB_HORZ), -GetScrollPos(window, SB_VERT)};
 }
 
 bool StepScrollBar(HWND window, int bar, int code, int line)

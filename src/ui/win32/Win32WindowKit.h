@@ -16,6 +16,10 @@ RECT WorkAreaOf(HWND window);
 // code asks: `line` pixels a line, the bar's page a page. False for a code
 // that moves nothing; the caller then lays its controls out again.
 bool StepScrollBar(HWND window, int bar, int code, int line);
+// Sets a window's scroll bars for content of that size, shown from the
+// bars' positions; returns where the content's top-left corner goes (at
+// or left of and above the client area's) and the client area then.
+POINT FitScrollBars(HWND window, int contentWidth, int contentHeight, RECT& client);
 
 // The body of a window procedure whose windows each belong to one object
 // of T, given as CreateWindowEx's parameter: the object learns its window
